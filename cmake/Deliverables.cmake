@@ -1,0 +1,44 @@
+# Helpers shared by the deliverables' CMakeLists.
+
+# wt_console_program(<target> SOURCES ... [MANIFEST])
+# A console program with a wide entry point (wmain). MANIFEST links the
+# administrator manifest in.
+function(wt_console_program target)
+  cmake_parse_arguments(ARG "MANIFEST" "" "SOURCES" ${ARGN})
+  add_executable(${target} ${ARG_SOURCES})
+  if(ARG_MANIFEST)
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/manifests/admin.rc)
+    set_property(SOURCE ${PROJECT_SOURCE_DIR}/manifests/admin.rc APPEND PROPERTY
+      OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/manifests/admin.manifest)
+  endif()
+  if(MINGW)
+    target_link_options(${target} PRIVATE -municode -mconsole)
+  endif()
+  install(TARGETS ${target} RUNTIME DESTINATION .)
+endfunction()
+
+# wt_message_table(<target> <file.mc>)
+# Compiles a message-text file into a message-table resource bound into
+# <target>: windmc with mingw, mc.exe with MSVC. The generated header
+# (<name>.h, identifiers as macros) is put on the target's include path.
+function(wt_message_table target mcfile)
+  get_filename_component(name ${mcfile} NAME_WE)
+  get_filename_component(src ${mcfile} ABSOLUTE)
+  set(outdir ${CMAKE_CURRENT_BINARY_DIR}/mc_${name})
+  file(MAKE_DIRECTORY ${outdir})
+  if(MSVC)
+    find_program(WT_MC_EXE mc REQUIRED)
+    set(cmd ${WT_MC_EXE} -u -h ${outdir} -r ${outdir} ${src})
+  else()
+    # -u: the source is read as 8-bit text; -U: messages stored as Unicode.
+    set(cmd ${CMAKE_MC_COMPILER} -U -h ${outdir} -r ${outdir} -b ${src})
+  endif()
+  add_custom_command(
+    OUTPUT ${outdir}/${name}.h ${outdir}/${name}.rc
+    COMMAND ${cmd}
+    DEPENDS ${src}
+    COMMENT "Compiling message table ${name}.mc"
+    VERBATIM)
+  target_sources(${target} PRIVATE ${outdir}/${name}.rc ${outdir}/${name}.h)
+  target_include_directories(${target} PRIVATE ${outdir})
+endfunction()

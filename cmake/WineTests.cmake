@@ -1,0 +1,43 @@
+# Tests are Windows executables. Built on Linux they run under Wine, in one
+# Wine prefix of this checkout's own (WINE_TEST_PREFIX), with one persistent
+# Wine server kept up for the whole CTest run by the wine_server fixture.
+# Built on Windows they run directly.
+
+set(WINE_TEST_PREFIX "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH
+  "Wine prefix the test run uses (made on first use)")
+set(WT_WINE_SH ${PROJECT_SOURCE_DIR}/testing/wine/winetest.sh)
+set(WT_DEFAULT_TEST_TIMEOUT 240)
+
+if(CMAKE_HOST_WIN32)
+  set(WT_TEST_LAUNCHER "")
+else()
+  set(WT_TEST_LAUNCHER ${WT_WINE_SH} run ${WINE_TEST_PREFIX})
+  # The two architectures' trees share one prefix; the lock keeps their
+  # set-up and clean-up steps from running at the same time.
+  add_test(NAME ${WT_ARCH}/wine_server_start COMMAND ${WT_WINE_SH} start ${WINE_TEST_PREFIX})
+  set_tests_properties(${WT_ARCH}/wine_server_start PROPERTIES
+    FIXTURES_SETUP wine_server TIMEOUT 300 RESOURCE_LOCK wine_prefix_setup)
+  add_test(NAME ${WT_ARCH}/wine_server_stop COMMAND ${WT_WINE_SH} stop ${WINE_TEST_PREFIX})
+  set_tests_properties(${WT_ARCH}/wine_server_stop PROPERTIES
+    FIXTURES_CLEANUP wine_server TIMEOUT 120 RESOURCE_LOCK wine_prefix_setup)
+endif()
+
+# wt_add_gtest(<target> [TIMEOUT seconds] [RESOURCE_LOCK name...])
+# Registers one GoogleTest executable as one CTest test named <arch>/<target>
+# (so CTest's summary counts executables, GoogleTest prints the cases, and the
+# two architectures' tests can run in one CTest run).
+function(wt_add_gtest target)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "RESOURCE_LOCK" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT ${WT_DEFAULT_TEST_TIMEOUT})
+  endif()
+  set(name ${WT_ARCH}/${target})
+  add_test(NAME ${name} COMMAND ${WT_TEST_LAUNCHER} $<TARGET_FILE:${target}>)
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+  if(NOT CMAKE_HOST_WIN32)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_server)
+  endif()
+  if(ARG_RESOURCE_LOCK)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
+  endif()
+endfunction()

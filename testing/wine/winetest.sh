@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Runs the test executables under Wine.
+#
+#   winetest.sh start PREFIX        make PREFIX if it is new, start a persistent
+#                                   server and the system processes
+#   winetest.sh run PREFIX EXE ARGS run one Windows program, its streams and
+#                                   exit code passed through
+#   winetest.sh stop PREFIX         stop the server and every process of PREFIX
+#   winetest.sh env PREFIX          print the environment (for eval)
+set -u
+
+cmd=${1:?command}
+prefix=${2:?prefix}
+shift 2
+
+export WINEPREFIX=$prefix
+export WINEARCH=win64
+export WINEDEBUG=-all
+# winemenubuilder writes desktop files into $HOME for every shortcut; the bus
+# drivers spin a core; Mono and Gecko are never needed.
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;winebus.sys=d;wineusb.sys=d;mscoree=d;mshtml=d"
+unset DISPLAY WAYLAND_DISPLAY
+
+wine_loader() {
+  local c
+  for c in /usr/lib/wine/wine64 /usr/lib/x86_64-linux-gnu/wine/wine64 "$(command -v wine64 2>/dev/null)" "$(command -v wine 2>/dev/null)"; do
+    [ -n "$c" ] && [ -x "$c" ] && { echo "$c"; return; }
+  done
+  echo "winetest.sh: no Wine loader found; run scripts/bootstrap" >&2
+  exit 127
+}
+WINE=$(wine_loader)
+WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+
+case $cmd in
+  start)
+    mkdir -p "$(dirname "$prefix")"
+    if [ ! -f "$prefix/system.reg" ]; then
+      # Made once per build tree: 10-20 s and about 1.3 GB.
+      "$WINE" wineboot -i </dev/null >/dev/null 2>&1 || { echo "wineboot -i failed" >&2; exit 1; }
+      "$WINESERVER" -w
+    fi
+    # Every stream on /dev/null: a server or services.exe holding a captured
+    # pipe open would hang whoever reads it.
+    "$WINESERVER" -p </dev/null >/dev/null 2>&1
+    "$WINE" wineboot </dev/null >/dev/null 2>&1
+    echo "Wine server up for $prefix"
+    ;;
+  run)
+    exec "$WINE" "$@"
+    ;;
+  stop)
+    "$WINESERVER" -k >/dev/null 2>&1
+    "$WINESERVER" -w >/dev/null 2>&1
+    echo "Wine server stopped for $prefix"
+    ;;
+  env)
+    echo "export WINEPREFIX='$WINEPREFIX' WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES='$WINEDLLOVERRIDES'; unset DISPLAY WAYLAND_DISPLAY"
+    echo "WINE='$WINE'; WINESERVER='$WINESERVER'"
+    ;;
+  *)
+    echo "winetest.sh: unknown command $cmd" >&2
+    exit 2
+    ;;
+esac
