@@ -40,5 +40,5 @@ function(wt_message_table target mcfile)
     COMMENT "Compiling message table ${name}.mc"
     VERBATIM)
   target_sources(${target} PRIVATE ${outdir}/${name}.rc ${outdir}/${name}.h)
-  target_include_directories(${target} PRIVATE ${outdir})
+  target_include_directories(${target} PUBLIC ${outdir})
 endfunction()

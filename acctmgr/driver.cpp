@@ -1,0 +1,36 @@
+// The acctmgr driver: one command per run, usage on code 1, and the closing
+// line on every path.
+#include "operations.h"
+#include "options.h"
+
+namespace acctmgr {
+
+int Run(Context& ctx, int argc, wchar_t** argv) {
+  // Read and kept; no command changes its output for it.
+  wchar_t verbose[2048];
+  ctx.verbose = ctx.p.GetEnvironmentVariableW(L"ACCTMGR_VERBOSE", verbose, 2048) != 0;
+
+  const wchar_t* program = argc > 0 && argv[0] ? argv[0] : L"";
+  int code = kUsage;
+  if (argc > 1) {
+    switch (ParseCommand(argv[1])) {
+      case Command::AddUserRights:
+        code = AddUserRights(ctx, argc, argv);
+        break;
+      case Command::CheckGroup:
+        code = CheckUserGroup(ctx, argc, argv);
+        break;
+      case Command::CheckAdmin:
+        code = CheckUserAdmin(ctx);
+        break;
+      default:  // the password checks are not available in this build
+        code = kUsage;
+        break;
+    }
+  }
+  if (code == kUsage) PrintUsage(ctx, program);
+  PrintClosingLine(ctx, program, code);
+  return code;
+}
+
+}  // namespace acctmgr

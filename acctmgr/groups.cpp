@@ -1,0 +1,183 @@
+// -cug: is a user a member of a local group (by default Administrators)?
+#include <string>
+
+#include "operations.h"
+#include "options.h"
+
+namespace acctmgr {
+namespace {
+
+bool SameName(const std::wstring& a, const wchar_t* b) {
+  return CompareStringOrdinal(a.c_str(), -1, b, -1, TRUE) == CSTR_EQUAL;
+}
+
+// What -cug holds while it runs; everything is released when it ends.
+struct GroupCheck {
+  explicit GroupCheck(const Platform& platform) : p(platform) {}
+  ~GroupCheck() {
+    if (groups) p.NetApiBufferFree(groups);
+    if (members) p.NetApiBufferFree(members);
+    if (adminSid) p.FreeSid(adminSid);
+  }
+  GroupCheck(const GroupCheck&) = delete;
+  GroupCheck& operator=(const GroupCheck&) = delete;
+
+  const Platform& p;
+  std::wstring user;
+  std::wstring group;
+  PSID adminSid = nullptr;  // built only when needed; set when the group was defaulted
+  bool groupDefaulted = false;
+  LPBYTE groups = nullptr;
+  LPBYTE members = nullptr;
+};
+
+// The well-known identifier of the Administrators group (S-1-5-32-544).
+// Returns ERROR_SUCCESS or the platform's error code.
+DWORD BuildAdminSid(const Platform& p, PSID* sid) {
+  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+  if (!p.AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0,
+                                  0, 0, 0, 0, 0, sid)) {
+    *sid = nullptr;
+    return GetLastError();
+  }
+  return ERROR_SUCCESS;
+}
+
+int Verdict(Context& ctx, const GroupCheck& check, bool found) {
+  const wchar_t* args[] = {check.user.c_str(), check.group.c_str()};
+  ShowMessage(ctx, found ? MSG_FOUND_USER_IN_GROUP : MSG_USER_NOT_IN_GROUP, args, Stream::Err);
+  return found ? kOk : kNotInGroup;
+}
+
+// The user's groups are out of reach (no domain): look for the user among
+// the group's members, then, for the Administrators group and the current
+// user only, ask the calling thread's token.
+int MemberFallback(Context& ctx, GroupCheck& check) {
+  const Platform& p = ctx.p;
+  DWORD read = 0, total = 0;
+  DWORD_PTR resume = 0;
+  const NET_API_STATUS status = p.NetLocalGroupGetMembers(
+      nullptr, check.group.c_str(), 3, &check.members, MAX_PREFERRED_LENGTH, &read, &total, &resume);
+  if (status != NERR_Success) {
+    ReportError(ctx, status);
+    Verdict(ctx, check, false);
+    return kMembersFailed;
+  }
+  const auto* list = reinterpret_cast<const LOCALGROUP_MEMBERS_INFO_3*>(check.members);
+  for (DWORD i = 0; i < read; ++i) {
+    if (list[i].lgrmi3_domainandname && SameName(check.user, list[i].lgrmi3_domainandname)) {
+      return Verdict(ctx, check, true);
+    }
+  }
+
+  const bool adminGroup = check.groupDefaulted || SameName(check.group, L"Administrators");
+  if (!adminGroup) return Verdict(ctx, check, false);
+  std::wstring current;
+  if (CurrentUserName(p, &current) != ERROR_SUCCESS || !SameName(check.user, current.c_str())) {
+    return Verdict(ctx, check, false);
+  }
+
+  if (!check.adminSid) {
+    const DWORD error = BuildAdminSid(p, &check.adminSid);
+    if (error != ERROR_SUCCESS) {
+      ReportError(ctx, error);
+      return Verdict(ctx, check, false);
+    }
+  }
+  BOOL member = FALSE;
+  const bool asked = p.CheckTokenMembership(nullptr, check.adminSid, &member) != FALSE;
+  return Verdict(ctx, check, asked && member);
+}
+
+}  // namespace
+
+int CheckUserGroup(Context& ctx, int argc, wchar_t** argv) {
+  const Platform& p = ctx.p;
+  if (argc < 3) return kUsage;
+
+  GroupCheck check(p);
+  bool haveUser = false, haveGroup = false;
+  int parse = kOk;
+  for (int i = 2; i < argc && parse == kOk; ++i) {
+    if (IsOption(argv[i], L'u')) {
+      if (*OptionValue(argv[i]) == L'\0') {
+        ReportError(ctx, MSG_NEED_USER);
+        return kMissingValue;
+      }
+      check.user = OptionValue(argv[i]);
+      haveUser = true;
+    } else if (IsOption(argv[i], L'g')) {
+      if (*OptionValue(argv[i]) == L'\0') {
+        ReportError(ctx, MSG_NEED_GROUP);
+        parse = kMissingValue;
+      } else {
+        check.group = OptionValue(argv[i]);
+        haveGroup = true;
+      }
+    } else {
+      parse = kUsage;
+    }
+  }
+  if (!haveUser) return kUsage;
+  if (parse != kOk) return parse;
+
+  // The default group, under its local name (translated on localised systems).
+  if (!haveGroup) {
+    DWORD error = BuildAdminSid(p, &check.adminSid);
+    if (error != ERROR_SUCCESS) {
+      ReportError(ctx, error);
+      return kAdminSidFailed;
+    }
+    std::wstring name(2048, L'\0'), domain(2048, L'\0');
+    DWORD nameChars = 2048, domainChars = 2048;
+    SID_NAME_USE use;
+    if (!p.LookupAccountSidW(nullptr, check.adminSid, &name[0], &nameChars, &domain[0],
+                             &domainChars, &use)) {
+      error = GetLastError();
+      ReportError(ctx, error);
+      return kAdminNameFailed;
+    }
+    check.group = name.c_str();
+    check.groupDefaulted = true;
+  }
+
+  DWORD read = 0, total = 0;
+  const NET_API_STATUS status = p.NetUserGetLocalGroups(
+      nullptr, check.user.c_str(), 0, LG_INCLUDE_INDIRECT, &check.groups, MAX_PREFERRED_LENGTH,
+      &read, &total);
+  switch (status) {
+    case NERR_Success: {
+      const auto* list = reinterpret_cast<const LOCALGROUP_USERS_INFO_0*>(check.groups);
+      for (DWORD i = 0; i < read; ++i) {
+        if (list[i].lgrui0_name && SameName(check.group, list[i].lgrui0_name)) {
+          return Verdict(ctx, check, true);
+        }
+      }
+      return Verdict(ctx, check, false);
+    }
+    case ERROR_NO_SUCH_DOMAIN:
+      return MemberFallback(ctx, check);
+    case ERROR_ACCESS_DENIED:
+      ReportError(ctx, status);
+      Verdict(ctx, check, false);
+      return kGroupsAccessDenied;
+    case ERROR_MORE_DATA:
+      ReportError(ctx, status);
+      Verdict(ctx, check, false);
+      return kGroupsMoreData;
+    case NERR_InvalidComputer:
+      ReportError(ctx, MSG_INVALID_COMPUTER);
+      Verdict(ctx, check, false);
+      return kGroupsInvalidComputer;
+    case NERR_UserNotFound:
+      ReportError(ctx, MSG_USER_NOT_FOUND);
+      Verdict(ctx, check, false);
+      return kGroupsUserNotFound;
+    default:
+      ReportError(ctx, status);
+      Verdict(ctx, check, false);
+      return kGroupsOther;
+  }
+}
+
+}  // namespace acctmgr

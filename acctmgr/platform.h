@@ -1,0 +1,61 @@
+// The Win32 calls acctmgr makes, as one table. Production code passes
+// RealPlatform(); unit tests pass a scripted table. Entries have the exact
+// types of the system functions, so the real table is just their addresses.
+#pragma once
+
+#include <windows.h>
+// ntsecapi.h needs the NTSTATUS type that winternl.h-free builds lack.
+#ifndef _NTDEF_
+typedef LONG NTSTATUS;
+#endif
+#include <ntsecapi.h>
+#define SECURITY_WIN32
+#include <security.h>
+#include <lm.h>
+
+#include <string_view>
+
+namespace acctmgr {
+
+enum class Stream { Out, Err };
+
+struct Platform {
+  // Text output. Wide text goes through the runtime's text-mode stream
+  // (see wt/output.h); narrow text is written as it is.
+  void (*WriteWide)(Stream, std::wstring_view);
+  void (*WriteNarrow)(Stream, std::string_view);
+
+  decltype(&::FormatMessageW) FormatMessageW;
+  decltype(&::GetEnvironmentVariableW) GetEnvironmentVariableW;
+  decltype(&::LocalAlloc) LocalAlloc;
+  decltype(&::LocalFree) LocalFree;
+
+  // Accounts and the local security policy.
+  decltype(&::GetUserNameExW) GetUserNameExW;
+  decltype(&::LookupAccountNameW) LookupAccountNameW;
+  decltype(&::LookupAccountSidW) LookupAccountSidW;
+  decltype(&::LsaOpenPolicy) LsaOpenPolicy;
+  decltype(&::LsaAddAccountRights) LsaAddAccountRights;
+  decltype(&::LsaClose) LsaClose;
+  decltype(&::LsaNtStatusToWinError) LsaNtStatusToWinError;
+  decltype(&::AllocateAndInitializeSid) AllocateAndInitializeSid;
+  decltype(&::FreeSid) FreeSid;
+
+  // Local groups.
+  decltype(&::NetUserGetLocalGroups) NetUserGetLocalGroups;
+  decltype(&::NetLocalGroupGetMembers) NetLocalGroupGetMembers;
+  decltype(&::NetApiBufferFree) NetApiBufferFree;
+
+  // Tokens.
+  decltype(&::CheckTokenMembership) CheckTokenMembership;
+  decltype(&::OpenThreadToken) OpenThreadToken;
+  decltype(&::OpenProcessToken) OpenProcessToken;
+  decltype(&::GetTokenInformation) GetTokenInformation;
+  decltype(&::IsWellKnownSid) IsWellKnownSid;
+  decltype(&::CloseHandle) CloseHandle;
+};
+
+// The table of the real functions.
+const Platform& RealPlatform();
+
+}  // namespace acctmgr
