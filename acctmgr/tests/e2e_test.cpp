@@ -1,0 +1,226 @@
+// The real acctmgr.exe, started as a process under the test platform: exact
+// bytes of both streams and the exit code.
+//
+// The program writes through the runtime's text-mode streams, so each line
+// break of a catalogue text ("\r\n") reaches the pipe as "\r\r\n".
+#include <windows.h>
+#define SECURITY_WIN32
+#include <security.h>
+
+#include <gtest/gtest.h>
+
+#include "wttest/pe.h"
+#include "wttest/platform.h"
+#include "wttest/process.h"
+
+namespace {
+
+using wttest::JoinCommandLine;
+using wttest::Narrow;
+
+std::wstring Exe() { return wttest::ArchProgram(L"x86", L"acctmgr.exe"); }
+
+wttest::ProcessResult RunAcctmgr(std::initializer_list<std::wstring> args, wttest::ProcessOptions o = {}) {
+  return wttest::RunProcess(Exe(), JoinCommandLine(args), o);
+}
+
+// Text as the program's stream carries it: the ANSI code page, line feeds
+// doubled up by the text-mode translation.
+std::string OnPipe(const std::wstring& text) {
+  std::string bytes;
+  if (!text.empty()) {
+    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    bytes.resize(static_cast<size_t>(n));
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &bytes[0], n, nullptr, nullptr);
+  }
+  std::string out;
+  for (char c : bytes) {
+    if (c == '\n') out += "\r\n";
+    else out.push_back(c);
+  }
+  return out;
+}
+
+std::string Closing(const std::wstring& program, int code) {
+  return OnPipe(program + L" exiting with " + std::to_wstring(code) + L" exit code\r\n");
+}
+
+std::string Usage(const std::wstring& program) {
+  return OnPipe(program + L" [-aur -rUSER_RIGHT_STRING [-rUSER_RIGHT_STRING] [-u[Domain\\]Userid]] ||\r\n"
+                L"         [-cupw|-cunpw [-dDomain] -uUserid [-pPassword | -s]]  ||\r\n"
+                L"         [-cupw|-cunpw -uDomain\\Userid [-pPassword | -s]]  ||\r\n"
+                L"         [-cug -u[Domain\\]UserID [-gGroup]]\r\n"
+                L"         [-cuadmin]\r\n"
+                L"-aur AddUserRights:\r\n"
+                L"   Omitting userid adds rights for current logged on user.\r\n"
+                L"   SeBatchLogonRight - (Logon as batch)\r\n"
+                L"   SeTcbPrivilege - (Act as part of OS)\r\n"
+                L"   SeIncreaseQuotaPrivilege - (Adjust Memory Quotas)\r\n"
+                L"   SeAssignPrimaryTokenPrivilege - (Replace process level tokens)\r\n"
+                L"   SeLockMemoryPrivilege - (Lock pages in memory)\r\n"
+                L"   Note:  Rights are listed in winnt.h and ntsecapi.h\r\n"
+                L"-cupw CheckUserPassWord batch OR -cunpw CheckUserNetworkPassWord network:\r\n"
+                L"   Omitting password checks for userIDs with no password.\r\n"
+                L"-cug CheckUserGroup:\r\n"
+                L"   Omitting group checks for userIDs in Administrator group.\r\n"
+                L"-cuadmin CheckUserAdmin:\r\n"
+                L"   Checks that the current userid is running as Administrator (Vista, Server 2008 aware).\r\n"
+                L"\r\n");
+}
+
+std::wstring CurrentUser() {
+  wchar_t name[512];
+  ULONG size = 512;
+  return GetUserNameExW(NameSamCompatible, name, &size) ? std::wstring(name, size) : std::wstring();
+}
+
+TEST(AcctmgrProgram, IsA32BitConsoleProgramWithItsCatalogueAndOnlySystemImports) {
+  const auto pe = wttest::ReadPe(Exe());
+  ASSERT_TRUE(pe.valid);
+  EXPECT_EQ(pe.machine, IMAGE_FILE_MACHINE_I386);
+  EXPECT_EQ(pe.subsystem, IMAGE_SUBSYSTEM_WINDOWS_CUI);
+  const std::vector<std::string> system = {"ADVAPI32.dll", "KERNEL32.dll", "msvcrt.dll", "NETAPI32.dll", "SECUR32.dll"};
+  for (const auto& dll : pe.imports) {
+    bool known = false;
+    for (const auto& s : system) known = known || CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, dll.c_str(), -1, s.c_str(), -1) == CSTR_EQUAL;
+    EXPECT_TRUE(known) << dll;
+  }
+  auto has = [&pe](WORD type) {
+    return std::find(pe.resourceTypes.begin(), pe.resourceTypes.end(), type) != pe.resourceTypes.end();
+  };
+  EXPECT_TRUE(has(11));   // RT_MESSAGETABLE
+  EXPECT_FALSE(has(24));  // RT_MANIFEST: it must run with the caller's own token
+
+  // The catalogue answers from the file itself, in US English.
+  HMODULE module = LoadLibraryExW(Exe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr);
+  wchar_t text[256] = {};
+  const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS, module, 0xC0020037,
+                                 MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, 256, nullptr);
+  FreeLibrary(module);
+  EXPECT_EQ(n, 25u);
+  EXPECT_STREQ(text, L"GetPolicyHanlde Failed!\r\n");
+}
+
+TEST(AcctmgrProgram, NoArgumentsPrintsTheUsageThenTheClosingLine) {
+  const std::wstring program = Exe();  // invoked by its full path
+  auto r = wttest::RunProcess(program, wttest::QuoteArgument(program));
+  EXPECT_EQ(r.exitCode, 1u);
+  EXPECT_EQ(r.out, Usage(program));
+  EXPECT_EQ(r.err, Closing(program, 1));
+}
+
+TEST(AcctmgrProgram, ClosingLineNamesTheProgramExactlyAsInvoked) {
+  for (const std::wstring argv0 : {L"acctmgr", L"..\\Odd Dir\\ACCTMGR.EXE", L"C:/x/acctmgr"}) {
+    auto r = RunAcctmgr({argv0, L"-AUR"});
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(r.out, Usage(argv0));
+    EXPECT_EQ(r.err, Closing(argv0, 1));
+  }
+}
+
+TEST(AcctmgrProgram, EmptyOptionValuesEndWithCode2AndTheirLine) {
+  struct Case {
+    std::initializer_list<std::wstring> args;
+    std::wstring line;
+  };
+  const Case cases[] = {
+      {{L"acctmgr", L"-aur", L"-u", L"-rSeBatchLogonRight"}, L"ERROR: -1073610689 A user name must follow the -u switch. Example: -uJohnDoe\r\n"},
+      {{L"acctmgr", L"-cug", L"-u"}, L"ERROR: -1073610689 A user name must follow the -u switch. Example: -uJohnDoe\r\n"},
+      {{L"acctmgr", L"-cug", L"-ubob", L"-g"}, L"ERROR: -1073610688 A group name must follow the -g switch. Example: -gUsers\r\n"},
+  };
+  for (const auto& c : cases) {
+    auto r = RunAcctmgr(c.args);
+    EXPECT_EQ(r.exitCode, 2u);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, OnPipe(c.line) + Closing(L"acctmgr", 2));
+  }
+}
+
+TEST(AcctmgrProgram, AdminCheckIgnoresFurtherWordsAndPrintsOneVerdict) {
+  auto r = RunAcctmgr({L"acctmgr", L"-cuadmin", L"-x", L"more words"});
+  switch (r.exitCode) {
+    case 0: EXPECT_EQ(r.out, "Administrators group is present\r\n"); break;
+    case 400: EXPECT_EQ(r.out, "Administrators group is for DENY_ONLY\r\n"); break;
+    case 401: EXPECT_EQ(r.out, "Administrators group is not present\r\n"); break;
+    default: ADD_FAILURE() << "exit code " << r.exitCode << " " << r.err;
+  }
+  EXPECT_EQ(r.err, Closing(L"acctmgr", static_cast<int>(r.exitCode)));
+}
+
+TEST(AcctmgrProgram, GroupOptionIsRecognisedByItsFirstTwoCharacters) {
+  // "-group" is -g with the value "roup", a group nobody is in.
+  const std::wstring user = CurrentUser();
+  ASSERT_FALSE(user.empty());
+  auto r = RunAcctmgr({L"acctmgr", L"-cug", L"-u" + user, L"-group"});
+  EXPECT_EQ(r.exitCode, 300u);
+  EXPECT_EQ(r.err, OnPipe(L"Did not find user " + user + L" in group roup\r\n") + Closing(L"acctmgr", 300));
+}
+
+TEST(AcctmgrProgram, GroupCheckOfTheCurrentUserGivesAVerdictMatchingItsCode) {
+  const std::wstring user = CurrentUser();
+  auto r = RunAcctmgr({L"acctmgr", L"-cug", L"-u" + user});
+  // The default group under its local name.
+  wchar_t name[256], domain[256];
+  DWORD nameSize = 256, domainSize = 256;
+  SID_NAME_USE use;
+  BYTE sid[SECURITY_MAX_SID_SIZE];
+  DWORD sidSize = sizeof sid;
+  ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sidSize));
+  ASSERT_TRUE(LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use));
+  const std::wstring verdict = r.exitCode == 0 ? L"Found user " : L"Did not find user ";
+  EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 300) << r.exitCode;
+  EXPECT_EQ(r.err, OnPipe(verdict + user + L" in group " + name + L"\r\n") + Closing(L"acctmgr", static_cast<int>(r.exitCode)));
+  if (wttest::RunningUnderWine()) {
+    EXPECT_EQ(r.exitCode, 0u);  // the prefix's user is an administrator
+  }
+}
+
+TEST(AcctmgrProgram, GrantsRightsToTheCurrentUser) {
+  const std::wstring user = CurrentUser();
+  auto r = RunAcctmgr({L"acctmgr", L"-aur", L"-rSeBatchLogonRight", L"-rSeServiceLogonRight"});
+  EXPECT_EQ(r.exitCode, 0u) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, OnPipe(L"Adding rights for " + user + L"\r\nAdding right SeBatchLogonRight\r\n"
+                          L"Adding right SeServiceLogonRight\r\n") + Closing(L"acctmgr", 0));
+}
+
+TEST(AcctmgrProgram, TheVerboseVariableChangesNoOutput) {
+  wttest::ProcessOptions quiet, verbose;
+  quiet.unsetEnv = {L"ACCTMGR_VERBOSE"};
+  verbose.setEnv[L"ACCTMGR_VERBOSE"] = L"1";
+  auto a = RunAcctmgr({L"acctmgr", L"-cug", L"-ubob", L"-gx", L"-q"}, quiet);
+  auto b = RunAcctmgr({L"acctmgr", L"-cug", L"-ubob", L"-gx", L"-q"}, verbose);
+  EXPECT_EQ(a.exitCode, 1u);
+  EXPECT_EQ(a.exitCode, b.exitCode);
+  EXPECT_EQ(a.out, b.out);
+  EXPECT_EQ(a.err, b.err);
+}
+
+TEST(AcctmgrProgram, VeryLongArgumentsKeepWholeLines) {
+  const std::wstring program = L"C:\\" + std::wstring(3000, L'd') + L"\\acctmgr.exe";
+  const std::wstring user = L"CORP\\" + std::wstring(5000, L'u');
+  auto r = wttest::RunProcess(Exe(), JoinCommandLine({program, L"-cug", L"-u" + user, L"-gSome Group"}));
+  ASSERT_FALSE(r.timedOut);
+  // Whatever the platform answers for such a user, the verdict names it whole.
+  const std::string verdict = " " + Narrow(user) + " in group Some Group\r\r\n";
+  EXPECT_NE(r.err.find(verdict), std::string::npos) << r.err.substr(0, 200);
+  EXPECT_EQ(r.err.substr(r.err.size() - Closing(program, static_cast<int>(r.exitCode)).size()),
+            Closing(program, static_cast<int>(r.exitCode)));
+
+  auto usage = wttest::RunProcess(Exe(), JoinCommandLine({program}));
+  EXPECT_EQ(usage.out, Usage(program));
+}
+
+TEST(AcctmgrProgram, NamesOutsideAsciiAreWrittenInTheCodePageNeverCut) {
+  const std::wstring user = L"Jos\u00e9\u7528\u6237";  // é is in the ANSI code page, the rest is not
+  auto r = RunAcctmgr({L"acctmgr", L"-cug", L"-u" + user, L"-gGr\u00fcppe"});
+  const std::string verdict = (r.exitCode == 0 ? "Found user " : "Did not find user ") + OnPipe(user) +
+                              " in group " + OnPipe(L"Gr\u00fcppe") + "\r\r\n";
+  EXPECT_NE(r.err.find(verdict), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.substr(r.err.size() - Closing(L"acctmgr", static_cast<int>(r.exitCode)).size()),
+            Closing(L"acctmgr", static_cast<int>(r.exitCode)));
+}
+
+}  // namespace
