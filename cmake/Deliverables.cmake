@@ -26,11 +26,11 @@ function(wt_message_table target mcfile)
   get_filename_component(src ${mcfile} ABSOLUTE)
   set(outdir ${CMAKE_CURRENT_BINARY_DIR}/mc_${name})
   file(MAKE_DIRECTORY ${outdir})
+  # The source is 8-bit text; -U stores the messages as Unicode.
   if(MSVC)
     find_program(WT_MC_EXE mc REQUIRED)
-    set(cmd ${WT_MC_EXE} -u -h ${outdir} -r ${outdir} ${src})
+    set(cmd ${WT_MC_EXE} -U -h ${outdir} -r ${outdir} ${src})
   else()
-    # -u: the source is read as 8-bit text; -U: messages stored as Unicode.
     set(cmd ${CMAKE_MC_COMPILER} -U -h ${outdir} -r ${outdir} -b ${src})
   endif()
   add_custom_command(
