@@ -145,39 +145,31 @@ int CheckUserGroup(Context& ctx, int argc, wchar_t** argv) {
   const NET_API_STATUS status = p.NetUserGetLocalGroups(
       nullptr, check.user.c_str(), 0, LG_INCLUDE_INDIRECT, &check.groups, MAX_PREFERRED_LENGTH,
       &read, &total);
-  switch (status) {
-    case NERR_Success: {
-      const auto* list = reinterpret_cast<const LOCALGROUP_USERS_INFO_0*>(check.groups);
-      for (DWORD i = 0; i < read; ++i) {
-        if (list[i].lgrui0_name && SameName(check.group, list[i].lgrui0_name)) {
-          return Verdict(ctx, check, true);
-        }
+  if (status == NERR_Success) {
+    const auto* list = reinterpret_cast<const LOCALGROUP_USERS_INFO_0*>(check.groups);
+    for (DWORD i = 0; i < read; ++i) {
+      if (list[i].lgrui0_name && SameName(check.group, list[i].lgrui0_name)) {
+        return Verdict(ctx, check, true);
       }
-      return Verdict(ctx, check, false);
     }
-    case ERROR_NO_SUCH_DOMAIN:
-      return MemberFallback(ctx, check);
-    case ERROR_ACCESS_DENIED:
-      ReportError(ctx, status);
-      Verdict(ctx, check, false);
-      return kGroupsAccessDenied;
-    case ERROR_MORE_DATA:
-      ReportError(ctx, status);
-      Verdict(ctx, check, false);
-      return kGroupsMoreData;
-    case NERR_InvalidComputer:
-      ReportError(ctx, MSG_INVALID_COMPUTER);
-      Verdict(ctx, check, false);
-      return kGroupsInvalidComputer;
-    case NERR_UserNotFound:
-      ReportError(ctx, MSG_USER_NOT_FOUND);
-      Verdict(ctx, check, false);
-      return kGroupsUserNotFound;
-    default:
-      ReportError(ctx, status);
-      Verdict(ctx, check, false);
-      return kGroupsOther;
+    return Verdict(ctx, check, false);
   }
+  if (status == ERROR_NO_SUCH_DOMAIN) return MemberFallback(ctx, check);
+
+  // Every other answer is a failure with its own code and error line, and
+  // still a verdict. The line names the returned code, not the last error.
+  DWORD report = status;
+  int code = kGroupsOther;
+  switch (status) {
+    case ERROR_ACCESS_DENIED: code = kGroupsAccessDenied; break;
+    case ERROR_MORE_DATA: code = kGroupsMoreData; break;
+    case NERR_InvalidComputer: report = MSG_INVALID_COMPUTER; code = kGroupsInvalidComputer; break;
+    case NERR_UserNotFound: report = MSG_USER_NOT_FOUND; code = kGroupsUserNotFound; break;
+    default: break;
+  }
+  ReportError(ctx, report);
+  Verdict(ctx, check, false);
+  return code;
 }
 
 }  // namespace acctmgr

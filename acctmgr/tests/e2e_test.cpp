@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "expected_usage.h"
 #include "wttest/pe.h"
 #include "wttest/platform.h"
 #include "wttest/process.h"
@@ -46,28 +47,7 @@ std::string Closing(const std::wstring& program, int code) {
   return OnPipe(program + L" exiting with " + std::to_wstring(code) + L" exit code\r\n");
 }
 
-std::string Usage(const std::wstring& program) {
-  return OnPipe(program + L" [-aur -rUSER_RIGHT_STRING [-rUSER_RIGHT_STRING] [-u[Domain\\]Userid]] ||\r\n"
-                L"         [-cupw|-cunpw [-dDomain] -uUserid [-pPassword | -s]]  ||\r\n"
-                L"         [-cupw|-cunpw -uDomain\\Userid [-pPassword | -s]]  ||\r\n"
-                L"         [-cug -u[Domain\\]UserID [-gGroup]]\r\n"
-                L"         [-cuadmin]\r\n"
-                L"-aur AddUserRights:\r\n"
-                L"   Omitting userid adds rights for current logged on user.\r\n"
-                L"   SeBatchLogonRight - (Logon as batch)\r\n"
-                L"   SeTcbPrivilege - (Act as part of OS)\r\n"
-                L"   SeIncreaseQuotaPrivilege - (Adjust Memory Quotas)\r\n"
-                L"   SeAssignPrimaryTokenPrivilege - (Replace process level tokens)\r\n"
-                L"   SeLockMemoryPrivilege - (Lock pages in memory)\r\n"
-                L"   Note:  Rights are listed in winnt.h and ntsecapi.h\r\n"
-                L"-cupw CheckUserPassWord batch OR -cunpw CheckUserNetworkPassWord network:\r\n"
-                L"   Omitting password checks for userIDs with no password.\r\n"
-                L"-cug CheckUserGroup:\r\n"
-                L"   Omitting group checks for userIDs in Administrator group.\r\n"
-                L"-cuadmin CheckUserAdmin:\r\n"
-                L"   Checks that the current userid is running as Administrator (Vista, Server 2008 aware).\r\n"
-                L"\r\n");
-}
+std::string Usage(const std::wstring& program) { return OnPipe(acctmgr_test::ExpectedUsage(program)); }
 
 std::wstring CurrentUser() {
   wchar_t name[512];
