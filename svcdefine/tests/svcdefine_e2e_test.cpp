@@ -264,7 +264,7 @@ TEST_F(SvcdefineE2E, EncodedFilesReadAsThePlatformReaderReadsThem) {
     ScopedServiceName svc(L"wtSvcdefE\u00e9\u4e2d");
     TempFolder dir;
     const auto ini = dir.WriteUtf16(
-        L"u16.ini", L"[Service]\r\nServiceName=" + svc.name() + L"\r\nDisplayName=" + svc.name() +
+        L"d\u00e9finition \u4e2d.ini", L"[Service]\r\nServiceName=" + svc.name() + L"\r\nDisplayName=" + svc.name() +
                         L" \u00c4rger\r\nBinaryPathName=" + ServiceBinary() +
                         L"\r\nStartType=SERVICE_DEMAND_START\r\n");
     auto r = RunSvcdefine({ini});
@@ -303,11 +303,13 @@ TEST_F(SvcdefineE2E, BadInputFailsCleanlyAndCreatesNothing) {
       L"long.ini", "[Service]\r\nServiceName=" + std::string(300, 'n') +
                        "\r\nDisplayName=x\r\nBinaryPathName=x.exe\r\nStartType=SERVICE_DISABLED\r\n");
   const std::wstring nowhere = dir.path() + L"nowhere.ini";
+  const std::wstring folder = dir.path().substr(0, dir.path().size() - 1);
   const Case cases[] = {
       {"no such file", nowhere, 101,
        ProcessingLine(nowhere) + ErrorReport(L"ERROR: INI file not found.", ERROR_FILE_NOT_FOUND)},
-      {"a folder", dir.path(), 101,
-       ProcessingLine(dir.path()) + ErrorReport(L"ERROR: INI file not found.", ERROR_FILE_NOT_FOUND)},
+      // An existing entry, but no INI file.
+      {"a folder", folder, 101,
+       ProcessingLine(folder) + ErrorReport(L"ERROR: INI file not found.", ERROR_FILE_NOT_FOUND)},
       {"no DisplayName and no StartType: only 202", missingBoth, 202,
        ProcessingLine(missingBoth) + TextMode(L"ERROR: DisplayName not found.\n")},
       {"lower-case keyword", lowerCase, 301,

@@ -16,6 +16,15 @@ wt::UniqueServiceHandle OpenTestService(const std::wstring& name) {
   return wt::UniqueServiceHandle(OpenServiceW(scm.get(), name.c_str(), SERVICE_ALL_ACCESS));
 }
 
+// Creates the test service with these options and starts it; an empty
+// handle when either step failed.
+wt::UniqueServiceHandle CreateAndStart(const std::wstring& name, const std::wstring& options) {
+  if (wttest::CreateTestService(name, options) != 0) return {};
+  auto service = OpenTestService(name);
+  if (service && !StartServiceW(service.get(), 0, nullptr)) service.reset();
+  return service;
+}
+
 // Samples the status while the service is in `state`, collecting checkpoints.
 std::vector<DWORD> CheckpointsWhile(SC_HANDLE service, DWORD state, DWORD* waitHint) {
   std::vector<DWORD> seen;
@@ -32,10 +41,8 @@ std::vector<DWORD> CheckpointsWhile(SC_HANDLE service, DWORD state, DWORD* waitH
 
 TEST(TestService, StartPendingRaisesCheckpointsThenStopPendingFromTheHandler) {
   ScopedServiceName svc(L"wtTestSvcA");
-  ASSERT_EQ(wttest::CreateTestService(svc.name(), L"--start-ms 800 --stop-ms 600 --hint-ms 2500"), 0u);
-  auto service = OpenTestService(svc.name());
-  ASSERT_TRUE(service);
-  ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << GetLastError();
+  auto service = CreateAndStart(svc.name(), L"--start-ms 800 --stop-ms 600 --hint-ms 2500");
+  ASSERT_TRUE(service) << GetLastError();
 
   DWORD hint = 0;
   const auto starting = CheckpointsWhile(service.get(), SERVICE_START_PENDING, &hint);
@@ -54,10 +61,8 @@ TEST(TestService, StartPendingRaisesCheckpointsThenStopPendingFromTheHandler) {
 
 TEST(TestService, StalledStartKeepsItsCheckpoint) {
   ScopedServiceName svc(L"wtTestSvcB");
-  ASSERT_EQ(wttest::CreateTestService(svc.name(), L"--start-ms 700 --stall-start"), 0u);
-  auto service = OpenTestService(svc.name());
-  ASSERT_TRUE(service);
-  ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << GetLastError();
+  auto service = CreateAndStart(svc.name(), L"--start-ms 700 --stall-start");
+  ASSERT_TRUE(service) << GetLastError();
   DWORD hint = 0;
   const auto starting = CheckpointsWhile(service.get(), SERVICE_START_PENDING, &hint);
   EXPECT_EQ(starting, std::vector<DWORD>{1});
@@ -67,10 +72,8 @@ TEST(TestService, StalledStartKeepsItsCheckpoint) {
 
 TEST(TestService, StopsByItselfWithTheScriptedExitCodeAndRefusesStopWhenTold) {
   ScopedServiceName svc(L"wtTestSvcC");
-  ASSERT_EQ(wttest::CreateTestService(svc.name(), L"--exit-after-ms 1500 --no-stop --exit-code 42"), 0u);
-  auto service = OpenTestService(svc.name());
-  ASSERT_TRUE(service);
-  ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << GetLastError();
+  auto service = CreateAndStart(svc.name(), L"--exit-after-ms 1500 --no-stop --exit-code 42");
+  ASSERT_TRUE(service) << GetLastError();
   ASSERT_TRUE(wttest::WaitForServiceState(svc.name(), SERVICE_RUNNING, 20000));
 
   SERVICE_STATUS s = {};
