@@ -22,14 +22,9 @@ using svcdefine::testing::TempFolder;
 using wttest::Narrow;
 using wttest::ScopedServiceName;
 
-// svcdefine is an x86 deliverable; this 64-bit test runs the one of the x86
-// tree built beside this one (build/x86/bin next to build/x64/bin).
-std::wstring SvcdefineProgram() {
-  const std::wstring relative = wttest::BinaryDirectory() + L"..\\..\\x86\\bin\\svcdefine.exe";
-  wchar_t full[MAX_PATH * 2];
-  const DWORD n = GetFullPathNameW(relative.c_str(), MAX_PATH * 2, full, nullptr);
-  return n > 0 && n < MAX_PATH * 2 ? std::wstring(full, n) : relative;
-}
+// svcdefine is an x86 deliverable; this 64-bit test runs the one of the
+// sibling x86 tree.
+std::wstring SvcdefineProgram() { return wttest::ArchProgram(L"x86", L"svcdefine.exe"); }
 
 class SvcdefineE2E : public ::testing::Test {
  protected:

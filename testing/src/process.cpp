@@ -180,4 +180,11 @@ std::wstring BinaryDirectory() {
 
 std::wstring BuiltProgram(const std::wstring& fileName) { return BinaryDirectory() + fileName; }
 
+std::wstring ArchProgram(const std::wstring& arch, const std::wstring& fileName) {
+  const std::wstring relative = BinaryDirectory() + L"..\\..\\" + arch + L"\\bin\\" + fileName;
+  wchar_t full[MAX_PATH * 4];
+  const DWORD n = GetFullPathNameW(relative.c_str(), MAX_PATH * 4, full, nullptr);
+  return n && n < MAX_PATH * 4 ? std::wstring(full, n) : relative;
+}
+
 }  // namespace wttest

@@ -19,7 +19,9 @@ bool Query(SC_HANDLE service, SERVICE_STATUS* status) {
 }  // namespace
 
 std::wstring TestServiceCommandLine(const std::wstring& options) {
-  std::wstring line = L"\"" + BuiltProgram(L"wt_testsvc.exe") + L"\"";
+  // Always the 64-bit build: the service is multi-threaded (see
+  // testing/CMakeLists.txt).
+  std::wstring line = L"\"" + ArchProgram(L"x64", L"wt_testsvc.exe") + L"\"";
   if (!options.empty()) line += L" " + options;
   return line;
 }

@@ -1,5 +1,7 @@
 #include "wttest/process.h"
 
+#include "wttest/platform.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -39,6 +41,14 @@ TEST(ProcessRunner, KillsAProcessThatOutlivesItsTimeout) {
   o.timeoutMs = 500;
   auto r = RunProcess(BuiltProgram(L"wt_echo.exe"), L"wt_echo 0 sleep:60000", o);
   EXPECT_TRUE(r.timedOut);
+}
+
+TEST(ProcessRunner, StartsThe32BitBuildOfAProgram) {
+  const auto exe = wttest::ArchProgram(L"x86", L"wt_echo.exe");
+  auto r = RunProcess(exe, JoinCommandLine({L"wt_echo", L"7", L"out:x86\\n"}));
+  ASSERT_TRUE(r.started) << "not built? " << wttest::Narrow(exe);
+  EXPECT_EQ(r.out, "x86\n");
+  EXPECT_EQ(r.exitCode, 7u);
 }
 
 TEST(ProcessRunner, ReportsAMissingProgram) {

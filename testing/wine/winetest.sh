@@ -44,6 +44,12 @@ case $cmd in
     # pipe open would hang whoever reads it.
     "$WINESERVER" -p </dev/null >/dev/null 2>&1
     "$WINE" wineboot </dev/null >/dev/null 2>&1
+    # A crashing program must end, not wait for a debugger that never comes:
+    # no post-mortem debugger in either registry view.
+    for view in 32 64; do
+      "$WINE" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+        /v Debugger /f /reg:$view </dev/null >/dev/null 2>&1 || true
+    done
     echo "Wine server up for $prefix"
     ;;
   run)

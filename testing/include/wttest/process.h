@@ -48,4 +48,14 @@ std::wstring BinaryDirectory();
 // Full path of a program of this build, by file name ("acctmgr.exe").
 std::wstring BuiltProgram(const std::wstring& fileName);
 
+// Full path of a program of the other architecture's build ("x86" or "x64"):
+// the two trees sit side by side (build/x86/bin, build/x64/bin).
+//
+// End-to-end tests of the 32-bit programs are 64-bit test processes that
+// start them from the x86 tree. Where the kernel cannot run 32-bit code,
+// Wine's 32-bit half runs under a user-mode emulator that is reliable for
+// single-threaded 32-bit processes (the programs themselves) but not for
+// multi-threaded ones (a test driver with its pipe-reader threads).
+std::wstring ArchProgram(const std::wstring& arch, const std::wstring& fileName);
+
 }  // namespace wttest

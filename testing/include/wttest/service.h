@@ -9,7 +9,7 @@
 
 namespace wttest {
 
-// BinaryPathName running this build's wt_testsvc.exe with the given options
+// BinaryPathName running the x64 tree's wt_testsvc.exe with the given options
 // ("--start-ms 500 --hint-ms 2000"), the program path quoted.
 std::wstring TestServiceCommandLine(const std::wstring& options = L"");
 
