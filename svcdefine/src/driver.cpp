@@ -18,8 +18,14 @@ DWORD ResolveFullPath(const Platform& platform, const std::wstring& path, std::w
   std::vector<wchar_t> buffer(MAX_PATH);
   for (;;) {
     const DWORD size = static_cast<DWORD>(buffer.size());
+    // Wine fails an empty path without setting the last error; a stale code
+    // would name some earlier, unrelated failure.
+    SetLastError(ERROR_SUCCESS);
     const DWORD length = platform.GetFullPathNameW(path.c_str(), size, buffer.data(), nullptr);
-    if (length == 0) return GetLastError();
+    if (length == 0) {
+      const DWORD error = GetLastError();
+      return error != ERROR_SUCCESS ? error : ERROR_INVALID_NAME;
+    }
     if (length < size) {  // written, without its terminator
       full->assign(buffer.data(), length);
       return 0;

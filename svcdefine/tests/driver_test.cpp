@@ -91,14 +91,20 @@ TEST(Driver, IniPathThatIsNoFileGives101WithTheSystemText) {
       {"missing file", L"missing.ini", ERROR_FILE_NOT_FOUND},
       {"a folder", L"folder", ERROR_FILE_NOT_FOUND},
       {"wildcards would match another file", L"*.ini", ERROR_INVALID_NAME},
-      {"unresolvable path", L"", ERROR_INVALID_NAME},
+      {"unresolvable path", L"<bad>", ERROR_BAD_PATHNAME},
+      // The resolver may fail without a code of its own (Wine, for "").
+      {"empty path", L"", ERROR_INVALID_NAME},
   };
   for (const auto& c : cases) {
     FakePlatform fake;
     ScriptValidIni(fake);
     fake.files = {L"C:\\work\\other.ini"};
     fake.directories = {L"C:\\work\\folder"};
-    if (c.arg.empty()) fake.fullPathError = ERROR_INVALID_NAME;
+    if (c.arg == L"<bad>" || c.arg.empty()) {
+      fake.fullPathFails = true;
+      fake.fullPathError = c.arg.empty() ? 0 : ERROR_BAD_PATHNAME;
+      SetLastError(ERROR_INVALID_HANDLE);  // stale, from some earlier call
+    }
     EXPECT_EQ(svcdefine::Run(fake.platform(), {c.arg}), 101) << c.what;
     EXPECT_EQ(fake.out, CatalogueText(901) + L" " + c.arg + L"\n" + CatalogueText(101) + L"\n" +
                             wt::SystemMessageW(c.code))

@@ -34,8 +34,8 @@ struct Thunks {
   static DWORD WINAPI GetFullPathNameW(LPCWSTR path, DWORD size, LPWSTR buffer, LPWSTR* filePart) {
     F().calls.push_back(L"GetFullPathNameW");
     if (filePart) *filePart = nullptr;
-    if (F().fullPathError) {
-      SetLastError(F().fullPathError);
+    if (F().fullPathFails) {
+      if (F().fullPathError) SetLastError(F().fullPathError);
       return 0;
     }
     std::wstring p = path;

@@ -36,7 +36,8 @@ class FakePlatform {
 
   // --- script ---
   std::wstring currentDirectory = L"C:\\work\\";
-  DWORD fullPathError = 0;                 // GetFullPathNameW fails with it
+  bool fullPathFails = false;              // GetFullPathNameW fails...
+  DWORD fullPathError = 0;                 // ...setting this code (0: none)
   std::set<std::wstring> files;            // full paths that exist as files
   std::set<std::wstring> directories;      // full paths that exist as folders
   std::map<std::wstring, std::wstring> ini;  // key (any case) -> value of [Service]

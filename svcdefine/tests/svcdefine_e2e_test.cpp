@@ -6,12 +6,14 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "temp_folder.h"
 #include "wt/syserror.h"
 #include "wt/unique.h"
 #include "wt/unique_service.h"
+#include "wttest/pe.h"
 #include "wttest/platform.h"
 #include "wttest/process.h"
 #include "wttest/service.h"
@@ -144,6 +146,43 @@ std::wstring ServiceBinary() { return wttest::TestServiceCommandLine(L"--hint-ms
 std::string Ini(const std::wstring& name, const std::string& lines) {
   return "[Service]\r\nServiceName=" + Narrow(name) + "\r\nBinaryPathName=" +
          Narrow(ServiceBinary()) + "\r\n" + lines;
+}
+
+TEST_F(SvcdefineE2E, IsA32BitConsoleProgramWithItsStringTableAndAdministratorManifest) {
+  const auto pe = wttest::ReadPe(SvcdefineProgram());
+  ASSERT_TRUE(pe.valid);
+  EXPECT_EQ(pe.machine, IMAGE_FILE_MACHINE_I386);
+  EXPECT_EQ(pe.subsystem, IMAGE_SUBSYSTEM_WINDOWS_CUI);
+  for (const auto& dll : pe.imports) {
+    bool system = false;
+    for (const char* known : {"ADVAPI32.dll", "KERNEL32.dll", "msvcrt.dll", "USER32.dll"}) {
+      system = system || CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, dll.c_str(), -1, known,
+                                        -1) == CSTR_EQUAL;
+    }
+    EXPECT_TRUE(system) << dll;
+  }
+  auto has = [&pe](WORD type) {
+    return std::find(pe.resourceTypes.begin(), pe.resourceTypes.end(), type) != pe.resourceTypes.end();
+  };
+  EXPECT_TRUE(has(6));   // RT_STRING
+  EXPECT_TRUE(has(24));  // RT_MANIFEST
+
+  HMODULE module = LoadLibraryExW(SvcdefineProgram().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr);
+  // The string table in US English: block 901 / 16 + 1 holds the last text.
+  EXPECT_NE(FindResourceExW(module, RT_STRING, MAKEINTRESOURCEW(901 / 16 + 1),
+                            MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)),
+            nullptr);
+  wchar_t text[2048] = {};
+  EXPECT_EQ(std::wstring(text, LoadStringW(module, 507, text, 2048)), L"ERROR: StopService() failed.");
+  std::string manifest;
+  if (HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24))) {
+    const auto* bytes = static_cast<const char*>(LockResource(LoadResource(module, res)));
+    if (bytes) manifest.assign(bytes, SizeofResource(module, res));
+  }
+  FreeLibrary(module);
+  EXPECT_NE(manifest.find("level=\"requireAdministrator\" uiAccess=\"false\""), std::string::npos)
+      << manifest;
 }
 
 TEST_F(SvcdefineE2E, CreatesTheServiceTheIniDescribesAndASecondRunChangesNothing) {
