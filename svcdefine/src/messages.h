@@ -1,0 +1,31 @@
+// Ids of svcdefine's string table (svcdefine.rc). The id of every error
+// message is also the exit code that goes with it.
+#pragma once
+
+namespace svcdefine {
+
+enum Message : int {
+  kIniNotFound = 101,
+  kServiceNameNotFound = 201,
+  kDisplayNameNotFound = 202,
+  kBinaryPathNameNotFound = 203,
+  kStartTypeNotFound = 204,
+  kInvalidStartType = 301,
+  kInvalidErrorControl = 302,
+  kRegOpenKeyFailed = 401,
+  kRegSetValueFailed = 402,
+  kOpenScManagerFailed = 501,
+  kCreateServiceFailed = 502,
+  kChangeServiceConfigFailed = 503,
+  kOpenServiceFailed = 504,
+  kQueryServiceStatusFailed = 505,
+  kControlServiceFailed = 506,
+  kStopServiceFailed = 507,
+  kDeleteServiceFailed = 508,
+  kProcessingIniFile = 901,
+};
+
+// Exit code of every usage error; a caller sees it as 0xFFFFFFFF.
+constexpr int kUsageExitCode = -1;
+
+}  // namespace svcdefine
