@@ -33,7 +33,13 @@ function(wt_add_gtest target)
   endif()
   set(name ${WT_ARCH}/${target})
   add_test(NAME ${name} COMMAND ${WT_TEST_LAUNCHER} $<TARGET_FILE:${target}>)
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+  # Judged by GoogleTest's own summary, not by the exit code alone: a test
+  # program that dies half way (an emulated 32-bit process can) may still
+  # leave an exit code of 0 behind.
+  set_tests_properties(${name} PROPERTIES
+    TIMEOUT ${ARG_TIMEOUT}
+    PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [0-9]+ tests?\\."
+    FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
   if(NOT CMAKE_HOST_WIN32)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_server)
   endif()
