@@ -1,0 +1,87 @@
+// The scripted test service under the real service control manager: what the
+// service tools' tests rely on it for.
+#include <gtest/gtest.h>
+
+#include "wt/unique_service.h"
+#include "wttest/platform.h"
+#include "wttest/service.h"
+
+namespace {
+
+using wttest::ScopedServiceName;
+
+wt::UniqueServiceHandle OpenTestService(const std::wstring& name) {
+  wt::UniqueServiceHandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  if (!scm) return {};
+  return wt::UniqueServiceHandle(OpenServiceW(scm.get(), name.c_str(), SERVICE_ALL_ACCESS));
+}
+
+// Samples the status while the service is in `state`, collecting checkpoints.
+std::vector<DWORD> CheckpointsWhile(SC_HANDLE service, DWORD state, DWORD* waitHint) {
+  std::vector<DWORD> seen;
+  SERVICE_STATUS s = {};
+  const DWORD begin = GetTickCount();
+  while (QueryServiceStatus(service, &s) && s.dwCurrentState == state &&
+         GetTickCount() - begin < 20000) {
+    if (seen.empty() || seen.back() != s.dwCheckPoint) seen.push_back(s.dwCheckPoint);
+    *waitHint = s.dwWaitHint;
+    Sleep(20);
+  }
+  return seen;
+}
+
+TEST(TestService, StartPendingRaisesCheckpointsThenStopPendingFromTheHandler) {
+  ScopedServiceName svc(L"wtTestSvcA");
+  ASSERT_EQ(wttest::CreateTestService(svc.name(), L"--start-ms 800 --stop-ms 600 --hint-ms 2500"), 0u);
+  auto service = OpenTestService(svc.name());
+  ASSERT_TRUE(service);
+  ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << GetLastError();
+
+  DWORD hint = 0;
+  const auto starting = CheckpointsWhile(service.get(), SERVICE_START_PENDING, &hint);
+  ASSERT_FALSE(starting.empty());
+  EXPECT_EQ(hint, 2500u);
+  EXPECT_GT(starting.back(), starting.front()) << "checkpoint must rise while starting";
+  ASSERT_TRUE(wttest::WaitForServiceState(svc.name(), SERVICE_RUNNING, 20000));
+
+  SERVICE_STATUS s = {};
+  ASSERT_TRUE(ControlService(service.get(), SERVICE_CONTROL_STOP, &s)) << GetLastError();
+  EXPECT_EQ(s.dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));
+  EXPECT_EQ(s.dwWaitHint, 2500u);
+  ASSERT_TRUE(wttest::WaitForServiceState(svc.name(), SERVICE_STOPPED, 20000, &s));
+  EXPECT_EQ(s.dwWin32ExitCode, 0u);
+}
+
+TEST(TestService, StalledStartKeepsItsCheckpoint) {
+  ScopedServiceName svc(L"wtTestSvcB");
+  ASSERT_EQ(wttest::CreateTestService(svc.name(), L"--start-ms 700 --stall-start"), 0u);
+  auto service = OpenTestService(svc.name());
+  ASSERT_TRUE(service);
+  ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << GetLastError();
+  DWORD hint = 0;
+  const auto starting = CheckpointsWhile(service.get(), SERVICE_START_PENDING, &hint);
+  EXPECT_EQ(starting, std::vector<DWORD>{1});
+  EXPECT_EQ(hint, 1000u);
+  EXPECT_TRUE(wttest::WaitForServiceState(svc.name(), SERVICE_RUNNING, 20000));
+}
+
+TEST(TestService, StopsByItselfWithTheScriptedExitCodeAndRefusesStopWhenTold) {
+  ScopedServiceName svc(L"wtTestSvcC");
+  ASSERT_EQ(wttest::CreateTestService(svc.name(), L"--exit-after-ms 1500 --no-stop --exit-code 42"), 0u);
+  auto service = OpenTestService(svc.name());
+  ASSERT_TRUE(service);
+  ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << GetLastError();
+  ASSERT_TRUE(wttest::WaitForServiceState(svc.name(), SERVICE_RUNNING, 20000));
+
+  SERVICE_STATUS s = {};
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(ControlService(service.get(), SERVICE_CONTROL_STOP, &s));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_SERVICE_CONTROL));
+  ASSERT_TRUE(ControlService(service.get(), SERVICE_CONTROL_INTERROGATE, &s)) << GetLastError();
+  EXPECT_EQ(s.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+
+  ASSERT_TRUE(wttest::WaitForServiceState(svc.name(), SERVICE_STOPPED, 20000, &s));
+  EXPECT_EQ(s.dwWin32ExitCode, 42u);
+}
+
+}  // namespace
