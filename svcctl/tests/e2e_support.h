@@ -1,0 +1,49 @@
+// Shared pieces of the end-to-end tests: a uniquely named test service that
+// is removed before and after use, and running a tool as a real process.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "wttest/process.h"
+
+namespace svcctl::e2e {
+
+// A test service (testing/tools/wt_testsvc.exe with scripted options) with a
+// display name of its own, created with CreateServiceW and deleted again,
+// stopping it first if it runs, by the destructor.
+class TestService {
+ public:
+  // dependsOn: key name of a service this one depends on, or empty.
+  TestService(const std::wstring& prefix, const std::wstring& options,
+              const std::wstring& dependsOn = L"");
+  ~TestService();
+  TestService(const TestService&) = delete;
+  TestService& operator=(const TestService&) = delete;
+
+  const std::wstring& name() const { return name_; }
+  const std::wstring& display() const { return display_; }
+  DWORD createError() const { return createError_; }
+
+  // Starts the service and waits until it runs; returns whether it does.
+  bool StartAndWaitRunning();
+  // The state read through QueryServiceStatus (0 when it cannot be read).
+  DWORD State() const;
+
+ private:
+  std::wstring name_;
+  std::wstring display_;
+  DWORD createError_ = 0;
+};
+
+// Runs the program fileName of this build with the given arguments (argument
+// 0 is the bare program name, as a caller on the PATH would type it).
+wttest::ProcessResult RunTool(const std::wstring& fileName, std::vector<std::wstring> args,
+                              DWORD timeoutMs = 120000);
+
+// The output split at "\r\n"; a last piece without a line end is kept.
+std::vector<std::string> Lines(const std::string& out);
+
+}  // namespace svcctl::e2e
