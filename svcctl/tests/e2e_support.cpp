@@ -1,5 +1,6 @@
 #include "e2e_support.h"
 
+#include "wt/unique.h"
 #include "wt/unique_service.h"
 #include "wttest/platform.h"
 #include "wttest/service.h"
@@ -25,7 +26,12 @@ TestService::TestService(const std::wstring& prefix, const std::wstring& options
   if (!service) createError_ = GetLastError();
 }
 
-TestService::~TestService() { wttest::RemoveServiceIfPresent(name_); }
+TestService::~TestService() {
+  // A service still starting accepts no stop: let it reach RUNNING first, or
+  // the removal would leave it running, marked for deletion.
+  if (State() == SERVICE_START_PENDING) wttest::WaitForServiceState(name_, SERVICE_RUNNING, 30000);
+  wttest::RemoveServiceIfPresent(name_);
+}
 
 bool TestService::StartAndWaitRunning() {
   return wttest::StartTestService(name_) == 0 &&
@@ -38,13 +44,75 @@ DWORD TestService::State() const {
   return status.dwCurrentState;
 }
 
+namespace {
+
+// An inheritable handle to a new temporary file, deleted when closed.
+wt::UniqueHandle TemporaryFile() {
+  wchar_t folder[MAX_PATH + 1] = {};
+  wchar_t path[MAX_PATH + 1] = {};
+  if (!GetTempPathW(MAX_PATH, folder) || !GetTempFileNameW(folder, L"wtc", 0, path)) return {};
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+  HANDLE h = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         &sa, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+                         nullptr);
+  return wt::UniqueHandle(h == INVALID_HANDLE_VALUE ? nullptr : h);
+}
+
+std::string ReadAll(HANDLE file) {
+  std::string bytes;
+  SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  return bytes;
+}
+
+}  // namespace
+
+// The tool's streams go to temporary files rather than pipes: the x86 tests
+// run under an emulated 32-bit Wine, where a test process that drains pipes
+// on extra threads has been seen to die mid-run. One thread, no pipes.
 wttest::ProcessResult RunTool(const std::wstring& fileName, std::vector<std::wstring> args,
                               DWORD timeoutMs) {
+  wttest::ProcessResult result;
   std::wstring line;
   for (const auto& a : args) line += (line.empty() ? L"" : L" ") + wttest::QuoteArgument(a);
-  wttest::ProcessOptions options;
-  options.timeoutMs = timeoutMs;
-  return wttest::RunProcess(wttest::BuiltProgram(fileName), line, options);
+  std::vector<wchar_t> cmd(line.begin(), line.end());
+  cmd.push_back(L'\0');
+
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+  wt::UniqueHandle in(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                                  OPEN_EXISTING, 0, nullptr));
+  wt::UniqueHandle out = TemporaryFile();
+  wt::UniqueHandle err = TemporaryFile();
+  if (!out || !err) {
+    result.startError = GetLastError();
+    return result;
+  }
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = in.get();
+  si.hStdOutput = out.get();
+  si.hStdError = err.get();
+  PROCESS_INFORMATION pi{};
+  const std::wstring program = wttest::BuiltProgram(fileName);
+  if (!CreateProcessW(program.c_str(), cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                      nullptr, nullptr, &si, &pi)) {
+    result.startError = GetLastError();
+    return result;
+  }
+  result.started = true;
+  wt::UniqueHandle process(pi.hProcess), thread(pi.hThread);
+  if (WaitForSingleObject(process.get(), timeoutMs) != WAIT_OBJECT_0) {
+    result.timedOut = true;
+    TerminateProcess(process.get(), 0xDEAD);
+    WaitForSingleObject(process.get(), 5000);
+  }
+  GetExitCodeProcess(process.get(), &result.exitCode);
+  result.out = ReadAll(out.get());
+  result.err = ReadAll(err.get());
+  return result;
 }
 
 std::vector<std::string> Lines(const std::string& out) {

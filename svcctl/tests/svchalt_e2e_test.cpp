@@ -133,6 +133,9 @@ TEST(SvchaltProgram, AnInvalidNameGives2AndAnUnknownService3) {
       {L"bad\\name", 2,
        "Attempt to open service handle failed due to error 123:[^\r\n]+"
        "Error: an invalid service name was specified"},
+      {L"", 2,
+       "Attempt to open service handle failed due to error 123:[^\r\n]+"
+       "Error: an invalid service name was specified"},
       {wttest::UniqueName(L"wtHaltNone"), 3,
        "Attempt to open service handle failed due to error 1060:[^\r\n]+"
        "Error: The service handle could not be opened"},
@@ -148,6 +151,18 @@ TEST(SvchaltProgram, AnInvalidNameGives2AndAnUnknownService3) {
     EXPECT_TRUE(Matches(lines[0], c.pattern));
     EXPECT_EQ(lines[1], "svchalt exiting with exit code " + std::to_string(c.code));
   }
+}
+
+// Longer than any service name may be: refused by the manager one way or
+// the other (Windows: 123, invalid; Wine: 1060, unknown), never truncated
+// into another service's name.
+TEST(SvchaltProgram, AnOverlongNameIsRefused) {
+  const auto r = RunTool(L"svchalt.exe", {L"svchalt", std::wstring(300, L'x')});
+  EXPECT_TRUE(r.exitCode == 2 || r.exitCode == 3) << r.exitCode;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 2u) << r.out;
+  EXPECT_TRUE(Matches(lines[0], "Attempt to open service handle failed due to error (123|1060):.+"));
+  EXPECT_EQ(lines[1], "svchalt exiting with exit code " + std::to_string(r.exitCode));
 }
 
 TEST(SvchaltProgram, ArgumentErrorsExitWith1) {

@@ -472,6 +472,14 @@ TEST_F(SvchaltTest, AFailedFirstQueryStillSendsTheStopAndALaterOneGives5) {
   EXPECT_EQ(a.stops, 1);
 }
 
+// 99999999999 s does not fit: it becomes the longest wait, not a wrapped
+// (negative or tiny) one that would give up at once.
+TEST_F(SvchaltTest, AHugeTimeoutIsClampedToTheLongestWait) {
+  fake.Add(L"A").afterStop = Stopping(0, 1000, 50000);
+  EXPECT_EQ(Run({L"svchalt", L"A", L"99999999999"}), 0);
+  EXPECT_EQ(fake.sleeps, std::vector<DWORD>(50, 1000));
+}
+
 TEST_F(SvchaltTest, ArgumentErrorsPrintTheirTextAndExitCode1) {
   const struct {
     std::vector<std::wstring> args;

@@ -61,7 +61,7 @@ TEST(SvclaunchProgram, AServiceThatStopsByItselfWhileStartingGives8) {
 }
 
 TEST(SvclaunchProgram, AStalledStartTimesOutWithTheWaitHintExceeded) {
-  TestService svc(L"wtLaunchD", L"--start-ms 5000 --stall-start --hint-ms 500");
+  TestService svc(L"wtLaunchD", L"--start-ms 3500 --stall-start --hint-ms 500");
   ASSERT_EQ(svc.createError(), 0u);
   const auto r = RunTool(L"svclaunch.exe", {L"svclaunch", svc.name(), L"2"});
   EXPECT_EQ(r.exitCode, 7u) << r.out;

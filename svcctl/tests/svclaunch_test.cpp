@@ -267,6 +267,15 @@ TEST_F(SvclaunchTest, ArgumentErrorsPrintTheirTextAndExitCode1) {
   EXPECT_TRUE(fake.managerAccess.empty());
 }
 
+// 4294968 s x 1000 wraps 32 bits to 704 ms; clamped, it is the longest wait.
+TEST_F(SvclaunchTest, AHugeTimeoutIsClampedToTheLongestWait) {
+  auto& s = fake.Add(L"S");
+  s.status = Status(SERVICE_STOPPED);
+  s.afterStart = Starting(0, 1000, 5000);
+  EXPECT_EQ(Run({L"svclaunch", L"S", L"4294968"}), 0);
+  EXPECT_EQ(fake.sleeps, std::vector<DWORD>(5, 1000));
+}
+
 TEST_F(SvclaunchTest, ATimeoutWithTrailingLettersUsesItsLeadingNumber) {
   auto& s = fake.Add(L"S");
   s.status = Status(SERVICE_STOPPED);
