@@ -1,5 +1,7 @@
 #include "e2e_support.h"
 
+#include <regex>
+
 #include "wt/unique.h"
 #include "wt/unique_service.h"
 #include "wttest/platform.h"
@@ -113,6 +115,11 @@ wttest::ProcessResult RunTool(const std::wstring& fileName, std::vector<std::wst
   result.out = ReadAll(out.get());
   result.err = ReadAll(err.get());
   return result;
+}
+
+::testing::AssertionResult Matches(const std::string& line, const std::string& pattern) {
+  if (std::regex_match(line, std::regex(pattern))) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "'" << line << "' does not match /" << pattern << "/";
 }
 
 std::vector<std::string> Lines(const std::string& out) {

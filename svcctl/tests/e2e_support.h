@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -42,6 +44,9 @@ class TestService {
 // 0 is the bare program name, as a caller on the PATH would type it).
 wttest::ProcessResult RunTool(const std::wstring& fileName, std::vector<std::wstring> args,
                               DWORD timeoutMs = 120000);
+
+// Whether line matches the whole regular expression pattern.
+::testing::AssertionResult Matches(const std::string& line, const std::string& pattern);
 
 // The output split at "\r\n"; a last piece without a line end is kept.
 std::vector<std::string> Lines(const std::string& out);

@@ -17,6 +17,28 @@ SERVICE_STATUS_PROCESS Status(DWORD state, DWORD checkPoint, DWORD waitHint) {
   return s;
 }
 
+FakePlatform::FakePlatform(DWORD clockStart) : now_(clockStart) {
+  messages[ERROR_ACCESS_DENIED] = "Access is denied. ";
+  messages[ERROR_INVALID_HANDLE] = "The handle is invalid. ";
+  messages[ERROR_INVALID_NAME] =
+      "The filename, directory name, or volume label syntax is incorrect. ";
+  messages[ERROR_DEPENDENT_SERVICES_RUNNING] =
+      "A stop control has been sent to a service that other running services are dependent "
+      "on. ";
+  messages[ERROR_SERVICE_DISABLED] =
+      "The service cannot be started, either because it is disabled or because it has no "
+      "enabled devices associated with it. ";
+  messages[ERROR_SERVICE_DOES_NOT_EXIST] =
+      "The specified service does not exist as an installed service. ";
+}
+
+int RunMain(int (*main)(Platform&, int, wchar_t**), Platform& platform,
+            std::vector<std::wstring> args) {
+  std::vector<wchar_t*> argv;
+  for (auto& a : args) argv.push_back(&a[0]);
+  return main(platform, static_cast<int>(argv.size()), argv.data());
+}
+
 FakeService& FakePlatform::Add(const std::wstring& key, const std::wstring& display) {
   FakeService& s = services_[key];
   // Distinct from the key by default: a display name equal to the key name

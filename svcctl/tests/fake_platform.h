@@ -56,7 +56,10 @@ struct FakeService {
 
 class FakePlatform final : public Platform {
  public:
-  explicit FakePlatform(DWORD clockStart = 5000000) : now_(clockStart) {}
+  // messages starts with the Windows texts of the codes the tools meet
+  // most, as FormatMessageA gives them with a maximum line width: one line
+  // with a trailing blank.
+  explicit FakePlatform(DWORD clockStart = 5000000);
 
   FakeService& Add(const std::wstring& key, const std::wstring& display = L"");
   FakeService& Service(const std::wstring& key) { return services_.at(key); }
@@ -120,5 +123,9 @@ class FakePlatform final : public Platform {
   std::set<HLOCAL> live_;
   int badReleases_ = 0;
 };
+
+// Runs a program's main function (SvchaltMain, ...) with these arguments.
+int RunMain(int (*main)(Platform&, int, wchar_t**), Platform& platform,
+            std::vector<std::wstring> args);
 
 }  // namespace svcctl::testing

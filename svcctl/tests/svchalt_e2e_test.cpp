@@ -13,11 +13,6 @@ namespace {
 
 using wttest::Narrow;
 
-::testing::AssertionResult Matches(const std::string& line, const std::string& pattern) {
-  if (std::regex_match(line, std::regex(pattern))) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "'" << line << "' does not match /" << pattern << "/";
-}
-
 // The polling lines of a stop: "after N ms" with the service's wait hint
 // while it is pending, and 0, 0 once it has stopped.
 void ExpectPollLines(const std::vector<std::string>& lines, size_t from, size_t to,

@@ -16,28 +16,12 @@ namespace {
 using testing::FakePlatform;
 using testing::Status;
 
-// Every block and handle is checked in TearDown; the manager's texts are the
-// Windows ones with the trailing blank that the maximum line width leaves.
+// Every block and handle is checked in TearDown.
 class SvchaltTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    fake.messages[ERROR_ACCESS_DENIED] = "Access is denied. ";
-    fake.messages[ERROR_INVALID_NAME] =
-        "The filename, directory name, or volume label syntax is incorrect. ";
-    fake.messages[ERROR_SERVICE_DOES_NOT_EXIST] =
-        "The specified service does not exist as an installed service. ";
-    fake.messages[ERROR_DEPENDENT_SERVICES_RUNNING] =
-        "A stop control has been sent to a service that other running services are dependent "
-        "on. ";
-    fake.messages[ERROR_INVALID_HANDLE] = "The handle is invalid. ";
-  }
   void TearDown() override { EXPECT_TRUE(fake.AllReleased()); }
 
-  int Run(std::vector<std::wstring> args) {
-    std::vector<wchar_t*> argv;
-    for (auto& a : args) argv.push_back(&a[0]);
-    return SvchaltMain(fake, static_cast<int>(argv.size()), argv.data());
-  }
+  int Run(std::vector<std::wstring> args) { return testing::RunMain(SvchaltMain, fake, std::move(args)); }
 
   FakePlatform fake;
 };
@@ -294,9 +278,7 @@ TEST_F(SvchaltTest, EveryStartingStateIsNamedOrNumbered) {
   for (const auto& c : cases) {
     FakePlatform f;
     f.Add(L"A").status = Status(c.state);
-    std::wstring args[] = {L"svchalt", L"A"};
-    wchar_t* argv[] = {&args[0][0], &args[1][0]};
-    EXPECT_EQ(SvchaltMain(f, 2, argv), c.code) << c.state;
+    EXPECT_EQ(testing::RunMain(SvchaltMain, f, {L"svchalt", L"A"}), c.code) << c.state;
     EXPECT_EQ(f.out, std::string(" 01->No services are running which are dependent upon "
                                  "Service A\n") +
                          c.lines + (c.code ? "Error: Service cannot be stopped, because it is "
@@ -434,9 +416,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, SvchaltWaitTest, ::testing::Range(0, 11),
 TEST_F(SvchaltTest, TheWaitSurvivesTheTickCounterWrapping) {
   FakePlatform f(0xFFFFF000);  // wraps 4096 ms into the wait
   f.Add(L"A").afterStop = Stopping(0, 0);
-  std::wstring args[] = {L"svchalt", L"A", L"6"};
-  wchar_t* argv[] = {&args[0][0], &args[1][0], &args[2][0]};
-  EXPECT_EQ(SvchaltMain(f, 3, argv), 7);
+  EXPECT_EQ(testing::RunMain(SvchaltMain, f, {L"svchalt", L"A", L"6"}), 7);
   EXPECT_EQ(f.sleeps, std::vector<DWORD>(6, 1000));
   EXPECT_NE(f.out.find(" 01->:after 6000ms, checkpoint 1 wait hint = 0ms\n"), std::string::npos);
   EXPECT_TRUE(f.AllReleased());

@@ -12,11 +12,6 @@ namespace {
 
 using wttest::Narrow;
 
-::testing::AssertionResult Matches(const std::string& line, const std::string& pattern) {
-  if (std::regex_match(line, std::regex(pattern))) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "'" << line << "' does not match /" << pattern << "/";
-}
-
 TEST(SvclaunchProgram, StartsAndWaitsThroughRisingCheckpoints) {
   TestService svc(L"wtLaunchA", L"--start-ms 2500 --hint-ms 3000");
   ASSERT_EQ(svc.createError(), 0u);

@@ -17,24 +17,9 @@ using testing::Status;
 
 class SvclaunchTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    fake.messages[ERROR_ACCESS_DENIED] = "Access is denied. ";
-    fake.messages[ERROR_INVALID_NAME] =
-        "The filename, directory name, or volume label syntax is incorrect. ";
-    fake.messages[ERROR_SERVICE_DOES_NOT_EXIST] =
-        "The specified service does not exist as an installed service. ";
-    fake.messages[ERROR_SERVICE_DISABLED] =
-        "The service cannot be started, either because it is disabled or because it has no "
-        "enabled devices associated with it. ";
-    fake.messages[ERROR_INVALID_HANDLE] = "The handle is invalid. ";
-  }
   void TearDown() override { EXPECT_TRUE(fake.AllReleased()); }
 
-  int Run(std::vector<std::wstring> args) {
-    std::vector<wchar_t*> argv;
-    for (auto& a : args) argv.push_back(&a[0]);
-    return SvclaunchMain(fake, static_cast<int>(argv.size()), argv.data());
-  }
+  int Run(std::vector<std::wstring> args) { return testing::RunMain(SvclaunchMain, fake, std::move(args)); }
 
   FakePlatform fake;
 };
@@ -92,9 +77,7 @@ TEST_F(SvclaunchTest, StatesThatCannotBeStartedGive11WithoutARequest) {
   for (const auto& c : cases) {
     FakePlatform f;
     f.Add(L"S").status = Status(c.state);
-    std::wstring args[] = {L"svclaunch", L"S"};
-    wchar_t* argv[] = {&args[0][0], &args[1][0]};
-    EXPECT_EQ(SvclaunchMain(f, 2, argv), 11) << c.state;
+    EXPECT_EQ(testing::RunMain(SvclaunchMain, f, {L"svclaunch", L"S"}), 11) << c.state;
     EXPECT_EQ(f.out, std::string("Service S is not ready to be started\n") + c.line);
     EXPECT_EQ(f.Service(L"S").starts, 0);
     EXPECT_TRUE(f.AllReleased());
@@ -226,12 +209,9 @@ TEST_F(SvclaunchTest, FailuresGiveTheirCodesAndErrorLines) {
   };
   for (const auto& c : cases) {
     FakePlatform f;
-    f.messages = fake.messages;
     f.Add(L"S").status = Status(SERVICE_STOPPED);
     c.script(f);
-    std::wstring args[] = {L"svclaunch", c.service};
-    wchar_t* argv[] = {&args[0][0], &args[1][0]};
-    EXPECT_EQ(SvclaunchMain(f, 2, argv), c.code) << c.name;
+    EXPECT_EQ(testing::RunMain(SvclaunchMain, f, {L"svclaunch", c.service}), c.code) << c.name;
     EXPECT_EQ(f.out, c.out) << c.name;
     EXPECT_TRUE(f.AllReleased()) << c.name;
   }

@@ -14,9 +14,7 @@ namespace {
 using testing::FakePlatform;
 
 int Redesc(FakePlatform& f, std::vector<std::wstring> args) {
-  std::vector<wchar_t*> argv;
-  for (auto& a : args) argv.push_back(&a[0]);
-  return SvcredescMain(f, static_cast<int>(argv.size()), argv.data());
+  return testing::RunMain(SvcredescMain, f, std::move(args));
 }
 
 TEST(Svcredesc, SetsTheDescriptionExactlyAsGivenAndPrintsNothing) {
