@@ -11,8 +11,8 @@ void ReportSystemError(Platform& platform, const char* phrase, DWORD code) {
   constexpr DWORD kFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
                            FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_MAX_WIDTH_MASK;
   char* text = nullptr;
-  const DWORD length = platform.FormatMessageA(kFlags, nullptr, code, 0,
-                                               reinterpret_cast<char*>(&text), 0, nullptr);
+  const DWORD length =
+      platform.FormatMessageA(kFlags, nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
   LocalMemory owner(platform);
   owner.reset(text);
   const int signedCode = static_cast<int>(code);

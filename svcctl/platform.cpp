@@ -9,8 +9,7 @@ namespace {
 
 class Win32Platform final : public Platform {
  public:
-  SC_HANDLE OpenSCManagerW(const wchar_t* machine, const wchar_t* database,
-                           DWORD access) override {
+  SC_HANDLE OpenSCManagerW(const wchar_t* machine, const wchar_t* database, DWORD access) override {
     return ::OpenSCManagerW(machine, database, access);
   }
   SC_HANDLE OpenServiceW(SC_HANDLE manager, const wchar_t* name, DWORD access) override {
@@ -21,11 +20,9 @@ class Win32Platform final : public Platform {
                           DWORD* chars) override {
     return ::GetServiceKeyNameW(manager, displayName, keyName, chars);
   }
-  BOOL EnumDependentServicesW(SC_HANDLE service, DWORD stateFilter,
-                              ENUM_SERVICE_STATUSW* buffer, DWORD bufferBytes,
-                              DWORD* bytesNeeded, DWORD* count) override {
-    return ::EnumDependentServicesW(service, stateFilter, buffer, bufferBytes, bytesNeeded,
-                                    count);
+  BOOL EnumDependentServicesW(SC_HANDLE service, DWORD stateFilter, ENUM_SERVICE_STATUSW* buffer,
+                              DWORD bufferBytes, DWORD* bytesNeeded, DWORD* count) override {
+    return ::EnumDependentServicesW(service, stateFilter, buffer, bufferBytes, bytesNeeded, count);
   }
   BOOL QueryServiceStatusEx(SC_HANDLE service, SC_STATUS_TYPE level, BYTE* buffer,
                             DWORD bufferBytes, DWORD* bytesNeeded) override {

@@ -22,8 +22,8 @@ class Platform {
                                    DWORD access) = 0;
   virtual SC_HANDLE OpenServiceW(SC_HANDLE manager, const wchar_t* name, DWORD access) = 0;
   virtual BOOL CloseServiceHandle(SC_HANDLE handle) = 0;
-  virtual BOOL GetServiceKeyNameW(SC_HANDLE manager, const wchar_t* displayName,
-                                  wchar_t* keyName, DWORD* chars) = 0;
+  virtual BOOL GetServiceKeyNameW(SC_HANDLE manager, const wchar_t* displayName, wchar_t* keyName,
+                                  DWORD* chars) = 0;
   virtual BOOL EnumDependentServicesW(SC_HANDLE service, DWORD stateFilter,
                                       ENUM_SERVICE_STATUSW* buffer, DWORD bufferBytes,
                                       DWORD* bytesNeeded, DWORD* count) = 0;
@@ -32,9 +32,8 @@ class Platform {
   virtual BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) = 0;
   virtual BOOL StartServiceW(SC_HANDLE service, DWORD argc, const wchar_t** argv) = 0;
   virtual BOOL ChangeServiceConfig2W(SC_HANDLE service, DWORD level, void* info) = 0;
-  virtual DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId,
-                               DWORD languageId, char* buffer, DWORD size,
-                               va_list* args) = 0;
+  virtual DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId, DWORD languageId,
+                               char* buffer, DWORD size, va_list* args) = 0;
   virtual HLOCAL LocalAlloc(UINT flags, SIZE_T bytes) = 0;
   virtual HLOCAL LocalFree(HLOCAL memory) = 0;
   virtual DWORD GetLastError() = 0;

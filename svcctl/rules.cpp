@@ -21,8 +21,10 @@ std::int64_t ParseTimeoutSeconds(const wchar_t* text) {
 
 std::int32_t StopTimeoutMs(std::int64_t seconds) {
   const std::int64_t ms = seconds * 1000;
-  if (ms > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
-  if (ms < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+  if (ms > std::numeric_limits<std::int32_t>::max())
+    return std::numeric_limits<std::int32_t>::max();
+  if (ms < std::numeric_limits<std::int32_t>::min())
+    return std::numeric_limits<std::int32_t>::min();
   return static_cast<std::int32_t>(ms);
 }
 

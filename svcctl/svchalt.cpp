@@ -123,8 +123,8 @@ int StopVisit(StopRun& run, const std::wstring& givenName, int depth) {
   LocalMemory dependentsMemory(platform);
   const ENUM_SERVICE_STATUSW* dependents = nullptr;
   DWORD dependentCount = 0;
-  if (const int result = ListRunningDependents(platform, handle.get(), dependentsMemory,
-                                               dependents, dependentCount)) {
+  if (const int result = ListRunningDependents(platform, handle.get(), dependentsMemory, dependents,
+                                               dependentCount)) {
     return result;
   }
   if (dependentCount == 0) {
@@ -140,9 +140,10 @@ int StopVisit(StopRun& run, const std::wstring& givenName, int depth) {
     trace.Line(L"Service %ls requires that service %ls(%ls) be stopped first\n", service, key,
                display);
     if (const int result = StopVisit(run, key, depth + 1)) {
-      trace.Line(L"Service %ls could not be stopped because dependent service %ls(%ls) could not "
-                 L"be stopped\n",
-                 service, key, display);
+      trace.Line(
+          L"Service %ls could not be stopped because dependent service %ls(%ls) could not "
+          L"be stopped\n",
+          service, key, display);
       return result;
     }
   }
@@ -183,8 +184,8 @@ int StopVisit(StopRun& run, const std::wstring& givenName, int depth) {
   }
 
   const WaitResult wait = WaitWhilePending(
-      platform, handle.get(), SERVICE_STOP_PENDING, startTick,
-      static_cast<DWORD>(run.timeoutMs), /*signedTimeout=*/true, status, [&](DWORD elapsed) {
+      platform, handle.get(), SERVICE_STOP_PENDING, startTick, static_cast<DWORD>(run.timeoutMs),
+      /*signedTimeout=*/true, status, [&](DWORD elapsed) {
         trace.Line(L":after %dms, checkpoint %d wait hint = %dms\n", static_cast<int>(elapsed),
                    static_cast<int>(status.dwCheckPoint), static_cast<int>(status.dwWaitHint));
       });
@@ -200,12 +201,14 @@ int StopVisit(StopRun& run, const std::wstring& givenName, int depth) {
       return 0;
     case SERVICE_STOP_PENDING:
       if (wait.hintExceeded) {
-        trace.Line(L":user specified timeout has expired, AND service did not set up wait hint "
-                   L"appropriately\n");
+        trace.Line(
+            L":user specified timeout has expired, AND service did not set up wait hint "
+            L"appropriately\n");
         return 7;
       }
-      trace.Line(L":user specified timeout has expired, BUT service may have set up wait hint "
-                 L"appropriately\n");
+      trace.Line(
+          L":user specified timeout has expired, BUT service may have set up wait hint "
+          L"appropriately\n");
       return 6;
     default:
       trace.StateLine(L":unexpected service status %hs\n", L":unexpected service status %d\n",
@@ -233,8 +236,7 @@ int SvchaltMain(Platform& platform, int argc, wchar_t** argv) {
   int result = 10;
   ServiceHandle manager(platform, platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) {
-    ReportSystemError(platform, "Attempt to open Service Control Manager",
-                      platform.GetLastError());
+    ReportSystemError(platform, "Attempt to open Service Control Manager", platform.GetLastError());
   } else {
     StopRun run{platform, manager.get(), StopTimeoutMs(seconds)};
     result = StopVisit(run, argv[1], 1);

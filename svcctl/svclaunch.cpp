@@ -35,7 +35,8 @@ int StartAndWait(Platform& platform, SC_HANDLE manager, const wchar_t* name,
         platform.WriteWide(wt::FormatW(L"Service %ls is already running\n", name));
         return 0;
       case SERVICE_START_PENDING:
-        platform.WriteWide(wt::FormatW(L"Service %ls is already pending start, waiting...\n", name));
+        platform.WriteWide(
+            wt::FormatW(L"Service %ls is already pending start, waiting...\n", name));
         startNeeded = false;
         break;
       case SERVICE_STOPPED:
@@ -65,10 +66,9 @@ int StartAndWait(Platform& platform, SC_HANDLE manager, const wchar_t* name,
   const WaitResult wait = WaitWhilePending(
       platform, handle.get(), SERVICE_START_PENDING, startTick, timeoutMs,
       /*signedTimeout=*/false, status, [&](DWORD elapsed) {
-        platform.WriteWide(wt::FormatW(L"after %dms, checkpoint %d wait hint = %dms\n",
-                                       static_cast<int>(elapsed),
-                                       static_cast<int>(status.dwCheckPoint),
-                                       static_cast<int>(status.dwWaitHint)));
+        platform.WriteWide(wt::FormatW(
+            L"after %dms, checkpoint %d wait hint = %dms\n", static_cast<int>(elapsed),
+            static_cast<int>(status.dwCheckPoint), static_cast<int>(status.dwWaitHint)));
       });
   if (wait.queryError) {
     ReportSystemError(platform, "Attempt to query service Status", wait.queryError);
@@ -117,8 +117,7 @@ int SvclaunchMain(Platform& platform, int argc, wchar_t** argv) {
   }
   ServiceHandle manager(platform, platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) {
-    ReportSystemError(platform, "Attempt to open Service Control Manager",
-                      platform.GetLastError());
+    ReportSystemError(platform, "Attempt to open Service Control Manager", platform.GetLastError());
     return 10;
   }
   return StartAndWait(platform, manager.get(), argv[1], StartTimeoutMs(seconds));

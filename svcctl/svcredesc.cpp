@@ -17,8 +17,7 @@ DWORD FailureCode(Platform& platform) {
 }  // namespace
 
 DWORD ChangeDescription(Platform& platform, const wchar_t* name, const wchar_t* description) {
-  ServiceHandle manager(platform,
-                        platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  ServiceHandle manager(platform, platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   if (!manager) return FailureCode(platform);
   ServiceHandle service(platform,
                         platform.OpenServiceW(manager.get(), name, SERVICE_CHANGE_CONFIG));

@@ -9,8 +9,7 @@ namespace svcctl {
 DWORD QueryStatus(Platform& platform, SC_HANDLE service, SERVICE_STATUS_PROCESS& status) {
   DWORD needed = 0;
   if (platform.QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO,
-                                    reinterpret_cast<BYTE*>(&status), sizeof status,
-                                    &needed)) {
+                                    reinterpret_cast<BYTE*>(&status), sizeof status, &needed)) {
     return 0;
   }
   const DWORD error = platform.GetLastError();

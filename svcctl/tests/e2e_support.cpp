@@ -54,9 +54,9 @@ wt::UniqueHandle TemporaryFile() {
   wchar_t path[MAX_PATH + 1] = {};
   if (!GetTempPathW(MAX_PATH, folder) || !GetTempFileNameW(folder, L"wtc", 0, path)) return {};
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  HANDLE h = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         &sa, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-                         nullptr);
+  HANDLE h =
+      CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                  CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   return wt::UniqueHandle(h == INVALID_HANDLE_VALUE ? nullptr : h);
 }
 

@@ -2,9 +2,8 @@
 // is removed before and after use, and running a tool as a real process.
 #pragma once
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>

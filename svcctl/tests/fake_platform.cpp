@@ -200,8 +200,7 @@ BOOL FakePlatform::ControlService(SC_HANDLE service, DWORD control, SERVICE_STAT
   ++s->stops;
   now_ += s->controlMs;
   if (s->controlError) return Fail(s->controlError);
-  s->following = s->afterStop ? s->afterStop
-                              : [](DWORD) { return Status(SERVICE_STOPPED); };
+  s->following = s->afterStop ? s->afterStop : [](DWORD) { return Status(SERVICE_STOPPED); };
   s->followingSince = now_;
   const SERVICE_STATUS_PROCESS st = Current(*s);
   std::memcpy(status, &st, sizeof(SERVICE_STATUS));
@@ -214,8 +213,7 @@ BOOL FakePlatform::StartServiceW(SC_HANDLE service, DWORD argc, const wchar_t** 
   if (argc != 0 || argv != nullptr) return Fail(ERROR_INVALID_PARAMETER);
   ++s->starts;
   if (s->startError) return Fail(s->startError);
-  s->following = s->afterStart ? s->afterStart
-                               : [](DWORD) { return Status(SERVICE_RUNNING); };
+  s->following = s->afterStart ? s->afterStart : [](DWORD) { return Status(SERVICE_RUNNING); };
   s->followingSince = now_;
   return TRUE;
 }
@@ -269,8 +267,6 @@ HLOCAL FakePlatform::LocalFree(HLOCAL memory) {
   return ::LocalFree(memory);
 }
 
-void FakePlatform::WriteWide(std::wstring_view text) {
-  out += wttest::Narrow(std::wstring(text));
-}
+void FakePlatform::WriteWide(std::wstring_view text) { out += wttest::Narrow(std::wstring(text)); }
 
 }  // namespace svcctl::testing

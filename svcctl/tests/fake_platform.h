@@ -29,9 +29,9 @@ using Trajectory = std::function<SERVICE_STATUS_PROCESS(DWORD ms)>;
 struct FakeService {
   std::wstring display;
   SERVICE_STATUS_PROCESS status = Status(SERVICE_RUNNING);  // until a request arrives
-  std::vector<std::wstring> dependents;  // key names; listed while not stopped
-  Trajectory afterStop;   // default: stopped at once
-  Trajectory afterStart;  // default: running at once
+  std::vector<std::wstring> dependents;                     // key names; listed while not stopped
+  Trajectory afterStop;                                     // default: stopped at once
+  Trajectory afterStart;                                    // default: running at once
   DWORD openError = 0;
   DWORD enumError = 0;
   DWORD controlError = 0;

@@ -18,9 +18,18 @@ TEST(Rules, TimeoutArgumentsReadLikeTheRuntimesIntegerConversion) {
     const wchar_t* text;
     std::int64_t seconds;
   } cases[] = {
-      {L"60", 60},         {L"  \t42", 42},       {L"+7", 7},        {L"-5", -5},
-      {L"12abc", 12},      {L"abc", 0},           {L"", 0},          {L"-", 0},
-      {L"0", 0},           {L"00030", 30},        {L"3 4", 3},       {L"1e3", 1},
+      {L"60", 60},
+      {L"  \t42", 42},
+      {L"+7", 7},
+      {L"-5", -5},
+      {L"12abc", 12},
+      {L"abc", 0},
+      {L"", 0},
+      {L"-", 0},
+      {L"0", 0},
+      {L"00030", 30},
+      {L"3 4", 3},
+      {L"1e3", 1},
       {L"\u0661\u0662", 0},  // Arabic-Indic digits are not decimal digits here
       {L"99999999999999999999999999", 1000000000000LL},
       {L"-99999999999999999999999999", -1000000000000LL},
@@ -51,9 +60,10 @@ TEST(Rules, PollIntervalIsATenthOfTheHintBetweenOneAndTenSecondsWithinTheTimeLef
   const struct {
     std::uint32_t hint, remaining, sleep;
   } cases[] = {
-      {0, 60000, 1000},      {9999, 60000, 1000},   {20000, 60000, 2000},
-      {100000, 60000, 10000}, {200000, 60000, 10000}, {200000, 4000, 4000},
-      {200000, 500, 1000},   {0xFFFFFFFF, 0xFFFFFFFF, 10000},
+      {0, 60000, 1000},       {9999, 60000, 1000},
+      {20000, 60000, 2000},   {100000, 60000, 10000},
+      {200000, 60000, 10000}, {200000, 4000, 4000},
+      {200000, 500, 1000},    {0xFFFFFFFF, 0xFFFFFFFF, 10000},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(PollIntervalMs(c.hint, c.remaining), c.sleep) << c.hint << " " << c.remaining;

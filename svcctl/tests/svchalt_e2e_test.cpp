@@ -18,8 +18,8 @@ using wttest::Narrow;
 void ExpectPollLines(const std::vector<std::string>& lines, size_t from, size_t to,
                      const std::string& hint) {
   for (size_t i = from; i < to; ++i) {
-    EXPECT_TRUE(Matches(lines[i], " 01->:after \\d+ms, checkpoint \\d+ wait hint = (" + hint +
-                                      "|0)ms"));
+    EXPECT_TRUE(
+        Matches(lines[i], " 01->:after \\d+ms, checkpoint \\d+ wait hint = (" + hint + "|0)ms"));
   }
 }
 
@@ -39,10 +39,11 @@ TEST(SvchaltProgram, StopsARunningServiceFollowingItsWaitHint) {
   ASSERT_GE(lines.size(), 8u) << r.out;
   EXPECT_EQ(lines[0], " 01->No services are running which are dependent upon Service " + n);
   EXPECT_EQ(lines[1], " 01->:Stopping service " + n);
-  EXPECT_TRUE(Matches(lines[2], " 01->:ControlService\\(SERVICE_STOP\\) of " + n +
-                                    " completed in \\d+ms"));
+  EXPECT_TRUE(
+      Matches(lines[2], " 01->:ControlService\\(SERVICE_STOP\\) of " + n + " completed in \\d+ms"));
   // The status reported from inside the service's stop handler.
-  EXPECT_EQ(lines[3], " 01->:ControlService(SERVICE_STOP) initial checkpoint and wait hint is 1, 3000");
+  EXPECT_EQ(lines[3],
+            " 01->:ControlService(SERVICE_STOP) initial checkpoint and wait hint is 1, 3000");
   // 2.5 s of stopping polled each second (a tenth of the hint, raised to 1 s).
   ExpectPollLines(lines, 4, lines.size() - 2, "3000");
   EXPECT_GE(lines.size() - 2 - 4, 2u);
@@ -114,8 +115,9 @@ TEST(SvchaltProgram, AServiceThatRefusesToStopGivesCode4) {
   EXPECT_EQ(lines[1], " 01->:Stopping service " + n);
   // ERROR_INVALID_SERVICE_CONTROL, the system's text, then the verdict on
   // the same line.
-  EXPECT_TRUE(Matches(lines[2], "Attempt to stop service failed due to error 1052:[^\r\n]+"
-                                "Error: Operating system request to stop service faile"));
+  EXPECT_TRUE(Matches(lines[2],
+                      "Attempt to stop service failed due to error 1052:[^\r\n]+"
+                      "Error: Operating system request to stop service faile"));
   EXPECT_EQ(lines[3], "svchalt exiting with exit code 4");
 }
 
@@ -156,7 +158,8 @@ TEST(SvchaltProgram, AnOverlongNameIsRefused) {
   EXPECT_TRUE(r.exitCode == 2 || r.exitCode == 3) << r.exitCode;
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 2u) << r.out;
-  EXPECT_TRUE(Matches(lines[0], "Attempt to open service handle failed due to error (123|1060):.+"));
+  EXPECT_TRUE(
+      Matches(lines[0], "Attempt to open service handle failed due to error (123|1060):.+"));
   EXPECT_EQ(lines[1], "svchalt exiting with exit code " + std::to_string(r.exitCode));
 }
 
@@ -166,7 +169,8 @@ TEST(SvchaltProgram, ArgumentErrorsExitWith1) {
     const char* out;
   } cases[] = {
       {{L"svchalt"}, "usage is svchalt <service_name> [<timeout>]\r\nexit code 1\r\n"},
-      {{L"svchalt", L"a", L"1", L"2"}, "usage is svchalt <service_name> [<timeout>]\r\nexit code 1\r\n"},
+      {{L"svchalt", L"a", L"1", L"2"},
+       "usage is svchalt <service_name> [<timeout>]\r\nexit code 1\r\n"},
       {{L"svchalt", L"a", L"abc"}, "invalid timeout abc\r\nexit code 1\r\n"},
       {{L"svchalt", L"a", L"0"}, "invalid timeout 0\r\nexit code 1\r\n"},
       {{L"svchalt", L"a", L""}, "invalid timeout \r\nexit code 1\r\n"},
@@ -206,8 +210,8 @@ TEST(SvchaltProgram, StopsRunningDependentsFirst) {
 std::wstring DescriptionOf(const std::wstring& name, bool* present) {
   *present = false;
   wt::UniqueServiceHandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-  wt::UniqueServiceHandle service(
-      scm ? OpenServiceW(scm.get(), name.c_str(), SERVICE_QUERY_CONFIG) : nullptr);
+  wt::UniqueServiceHandle service(scm ? OpenServiceW(scm.get(), name.c_str(), SERVICE_QUERY_CONFIG)
+                                      : nullptr);
   if (!service) return L"";
   DWORD needed = 0;
   QueryServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, nullptr, 0, &needed);

@@ -21,7 +21,9 @@ class SvchaltTest : public ::testing::Test {
  protected:
   void TearDown() override { EXPECT_TRUE(fake.AllReleased()); }
 
-  int Run(std::vector<std::wstring> args) { return testing::RunMain(SvchaltMain, fake, std::move(args)); }
+  int Run(std::vector<std::wstring> args) {
+    return testing::RunMain(SvchaltMain, fake, std::move(args));
+  }
 
   FakePlatform fake;
 };
@@ -281,9 +283,10 @@ TEST_F(SvchaltTest, EveryStartingStateIsNamedOrNumbered) {
     EXPECT_EQ(testing::RunMain(SvchaltMain, f, {L"svchalt", L"A"}), c.code) << c.state;
     EXPECT_EQ(f.out, std::string(" 01->No services are running which are dependent upon "
                                  "Service A\n") +
-                         c.lines + (c.code ? "Error: Service cannot be stopped, because it is "
-                                             "not currently running, stopping or stopped\n"
-                                           : "Service stop completed successfully\n") +
+                         c.lines +
+                         (c.code ? "Error: Service cannot be stopped, because it is "
+                                   "not currently running, stopping or stopped\n"
+                                 : "Service stop completed successfully\n") +
                          "svchalt exiting with exit code " + std::to_string(c.code) + "\n");
     EXPECT_EQ(f.Service(L"A").stops, 0);
     EXPECT_TRUE(f.AllReleased());
@@ -297,7 +300,7 @@ struct WaitCase {
   testing::Trajectory afterStop;
   int code;
   std::vector<DWORD> sleeps;
-  const char* tail;  // lines after the initial-checkpoint line, verdict included
+  const char* tail;     // lines after the initial-checkpoint line, verdict included
   DWORD controlMs = 0;  // how long the stop request itself takes
 };
 
@@ -305,7 +308,10 @@ class SvchaltWaitTest : public SvchaltTest, public ::testing::WithParamInterface
 
 const WaitCase& WaitCaseAt(int i) {
   static const std::vector<WaitCase> cases = {
-      {"WaitHintZeroSleepsOneSecondAndIsExceededAfterOneInterval", 3, Stopping(0, 0), 7,
+      {"WaitHintZeroSleepsOneSecondAndIsExceededAfterOneInterval",
+       3,
+       Stopping(0, 0),
+       7,
        {1000, 1000, 1000},
        " 01->:after 1000ms, checkpoint 1 wait hint = 0ms\n"
        " 01->:after 2000ms, checkpoint 1 wait hint = 0ms\n"
@@ -313,14 +319,20 @@ const WaitCase& WaitCaseAt(int i) {
        " 01->:user specified timeout has expired, AND service did not set up wait hint "
        "appropriately\n"
        "Error: Specified timeout elapsed before service stop completed, waitHint was exceeded\n"},
-      {"WaitHintZeroWithACheckpointEverySecondKeepsTheFlagClear", 2, Stopping(0, 1000), 6,
+      {"WaitHintZeroWithACheckpointEverySecondKeepsTheFlagClear",
+       2,
+       Stopping(0, 1000),
+       6,
        {1000, 1000},
        " 01->:after 1000ms, checkpoint 2 wait hint = 0ms\n"
        " 01->:after 2000ms, checkpoint 3 wait hint = 0ms\n"
        " 01->:user specified timeout has expired, BUT service may have set up wait hint "
        "appropriately\n"
        "Error: Specified timeout elapsed before service stop completed\n"},
-      {"LongWaitHintSleepsTenSecondsThenTheRemainder", 25, Stopping(200000, 0), 6,
+      {"LongWaitHintSleepsTenSecondsThenTheRemainder",
+       25,
+       Stopping(200000, 0),
+       6,
        {10000, 10000, 4700},
        " 01->:after 10300ms, checkpoint 1 wait hint = 200000ms\n"
        " 01->:after 20300ms, checkpoint 1 wait hint = 200000ms\n"
@@ -329,7 +341,10 @@ const WaitCase& WaitCaseAt(int i) {
        "appropriately\n"
        "Error: Specified timeout elapsed before service stop completed\n",
        300},
-      {"ARemainderBelowOneSecondIsRaisedToOne", 21, Stopping(200000, 0), 6,
+      {"ARemainderBelowOneSecondIsRaisedToOne",
+       21,
+       Stopping(200000, 0),
+       6,
        {10000, 10000, 1000},
        " 01->:after 10300ms, checkpoint 1 wait hint = 200000ms\n"
        " 01->:after 20300ms, checkpoint 1 wait hint = 200000ms\n"
@@ -338,7 +353,11 @@ const WaitCase& WaitCaseAt(int i) {
        "appropriately\n"
        "Error: Specified timeout elapsed before service stop completed\n",
        300},
-      {"AStalledCheckpointExceedsTheWaitHint", 5, Stopping(2000, 0), 7, {1000, 1000, 1000, 1000, 1000},
+      {"AStalledCheckpointExceedsTheWaitHint",
+       5,
+       Stopping(2000, 0),
+       7,
+       {1000, 1000, 1000, 1000, 1000},
        " 01->:after 1000ms, checkpoint 1 wait hint = 2000ms\n"
        " 01->:after 2000ms, checkpoint 1 wait hint = 2000ms\n"
        " 01->:after 3000ms, checkpoint 1 wait hint = 2000ms\n"
@@ -347,7 +366,10 @@ const WaitCase& WaitCaseAt(int i) {
        " 01->:user specified timeout has expired, AND service did not set up wait hint "
        "appropriately\n"
        "Error: Specified timeout elapsed before service stop completed, waitHint was exceeded\n"},
-      {"AProgressingCheckpointStaysWithinTheWaitHint", 3, Stopping(2000, 1500), 6,
+      {"AProgressingCheckpointStaysWithinTheWaitHint",
+       3,
+       Stopping(2000, 1500),
+       6,
        {1000, 1000, 1000},
        " 01->:after 1000ms, checkpoint 1 wait hint = 2000ms\n"
        " 01->:after 2000ms, checkpoint 2 wait hint = 2000ms\n"
@@ -355,12 +377,20 @@ const WaitCase& WaitCaseAt(int i) {
        " 01->:user specified timeout has expired, BUT service may have set up wait hint "
        "appropriately\n"
        "Error: Specified timeout elapsed before service stop completed\n"},
-      {"StopsWithinTheTimeout", 30, Stopping(30000, 500, 6500), 0, {3000, 3000, 3000},
+      {"StopsWithinTheTimeout",
+       30,
+       Stopping(30000, 500, 6500),
+       0,
+       {3000, 3000, 3000},
        " 01->:after 3000ms, checkpoint 7 wait hint = 30000ms\n"
        " 01->:after 6000ms, checkpoint 13 wait hint = 30000ms\n"
        " 01->:after 9000ms, checkpoint 0 wait hint = 0ms\n"
        "Service stop completed successfully\n"},
-      {"ANegativeTimeoutDoesNotWaitAtAll", -5, Stopping(2000, 100), 6, {},
+      {"ANegativeTimeoutDoesNotWaitAtAll",
+       -5,
+       Stopping(2000, 100),
+       6,
+       {},
        " 01->:user specified timeout has expired, BUT service may have set up wait hint "
        "appropriately\n"
        "Error: Specified timeout elapsed before service stop completed\n"},
@@ -369,7 +399,8 @@ const WaitCase& WaitCaseAt(int i) {
        [](DWORD ms) {
          return ms < 1500 ? Status(SERVICE_STOP_PENDING, 1, 5000) : Status(SERVICE_RUNNING);
        },
-       9, {1000, 1000},
+       9,
+       {1000, 1000},
        " 01->:after 1000ms, checkpoint 1 wait hint = 5000ms\n"
        " 01->:after 2000ms, checkpoint 0 wait hint = 0ms\n"
        " 01->:unexpected service status SERVICE_RUNNING\n"
@@ -377,12 +408,17 @@ const WaitCase& WaitCaseAt(int i) {
       {"ServiceThatReportsAnUnknownStateGives9WithTheNumber",
        30,
        [](DWORD ms) { return ms < 500 ? Status(SERVICE_STOP_PENDING, 1, 0) : Status(42); },
-       9, {1000},
+       9,
+       {1000},
        " 01->:after 1000ms, checkpoint 0 wait hint = 0ms\n"
        " 01->:unexpected service status 42\n"
        "Error: Service entered a state other than STOPPED\n"},
-      {"StoppedInTheStopReplySkipsTheLoop", 30, [](DWORD) { return Status(SERVICE_STOPPED); }, 0,
-       {}, "Service stop completed successfully\n"},
+      {"StoppedInTheStopReplySkipsTheLoop",
+       30,
+       [](DWORD) { return Status(SERVICE_STOPPED); },
+       0,
+       {},
+       "Service stop completed successfully\n"},
   };
   return cases[static_cast<size_t>(i)];
 }
@@ -467,7 +503,8 @@ TEST_F(SvchaltTest, ArgumentErrorsPrintTheirTextAndExitCode1) {
   } cases[] = {
       {{L"C:\\tools\\svchalt.exe"},
        "usage is C:\\tools\\svchalt.exe <service_name> [<timeout>]\nexit code 1\n"},
-      {{L"svchalt", L"A", L"5", L"x"}, "usage is svchalt <service_name> [<timeout>]\nexit code 1\n"},
+      {{L"svchalt", L"A", L"5", L"x"},
+       "usage is svchalt <service_name> [<timeout>]\nexit code 1\n"},
       {{L"svchalt", L"A", L"0"}, "invalid timeout 0\nexit code 1\n"},
       {{L"svchalt", L"A", L"abc"}, "invalid timeout abc\nexit code 1\n"},
       {{L"svchalt", L"A", L""}, "invalid timeout \nexit code 1\n"},

@@ -19,7 +19,9 @@ class SvclaunchTest : public ::testing::Test {
  protected:
   void TearDown() override { EXPECT_TRUE(fake.AllReleased()); }
 
-  int Run(std::vector<std::wstring> args) { return testing::RunMain(SvclaunchMain, fake, std::move(args)); }
+  int Run(std::vector<std::wstring> args) {
+    return testing::RunMain(SvclaunchMain, fake, std::move(args));
+  }
 
   FakePlatform fake;
 };
@@ -96,39 +98,68 @@ struct WaitCase {
 
 const WaitCase& WaitCaseAt(int i) {
   static const std::vector<WaitCase> cases = {
-      {"StartsWithCheckpointsCountingFromBeforeTheOpen", 30, Starting(2000, 300, 2500), 0,
+      {"StartsWithCheckpointsCountingFromBeforeTheOpen",
+       30,
+       Starting(2000, 300, 2500),
+       0,
        {1000, 1000, 1000},
        "after 1250ms, checkpoint 4 wait hint = 2000ms\n"
        "after 2250ms, checkpoint 7 wait hint = 2000ms\n"
        "after 3250ms, checkpoint 0 wait hint = 0ms\n",
        250},
-      {"StoppingByItselfDuringTheWaitGives8", 30,
-       Starting(2000, 500, 1500, SERVICE_STOPPED), 8, {1000, 1000},
+      {"StoppingByItselfDuringTheWaitGives8",
+       30,
+       Starting(2000, 500, 1500, SERVICE_STOPPED),
+       8,
+       {1000, 1000},
        "after 1000ms, checkpoint 3 wait hint = 2000ms\n"
        "after 2000ms, checkpoint 0 wait hint = 0ms\n"
        "unexpected service status SERVICE_STOPPED\n"},
-      {"EndingInAnotherStateGives9", 30, Starting(0, 0, 500, SERVICE_PAUSED), 9, {1000},
+      {"EndingInAnotherStateGives9",
+       30,
+       Starting(0, 0, 500, SERVICE_PAUSED),
+       9,
+       {1000},
        "after 1000ms, checkpoint 0 wait hint = 0ms\n"
        "unexpected service status SERVICE_PAUSED\n"},
-      {"EndingInAnUnknownStateGives9WithTheNumber", 30, Starting(0, 0, 500, 77), 9, {1000},
+      {"EndingInAnUnknownStateGives9WithTheNumber",
+       30,
+       Starting(0, 0, 500, 77),
+       9,
+       {1000},
        "after 1000ms, checkpoint 0 wait hint = 0ms\n"
        "unexpected service status 77\n"},
-      {"ProgressingPastTheTimeoutGives6", 2, Starting(1500, 700), 6, {1000, 1000},
+      {"ProgressingPastTheTimeoutGives6",
+       2,
+       Starting(1500, 700),
+       6,
+       {1000, 1000},
        "after 1000ms, checkpoint 2 wait hint = 1500ms\n"
        "after 2000ms, checkpoint 3 wait hint = 1500ms\n"
        "user specified timeout has expired, BUT service may have set up wait hint "
        "appropriately\n"},
-      {"AStalledCheckpointGives7", 3, Starting(1500, 0), 7, {1000, 1000, 1000},
+      {"AStalledCheckpointGives7",
+       3,
+       Starting(1500, 0),
+       7,
+       {1000, 1000, 1000},
        "after 1000ms, checkpoint 1 wait hint = 1500ms\n"
        "after 2000ms, checkpoint 1 wait hint = 1500ms\n"
        "after 3000ms, checkpoint 1 wait hint = 1500ms\n"
        "user specified timeout has expired, AND service did not set up wait hint "
        "appropriately\n"},
-      {"WaitHintZeroIsExceededAfterOneInterval", 1, Starting(0, 0), 7, {1000},
+      {"WaitHintZeroIsExceededAfterOneInterval",
+       1,
+       Starting(0, 0),
+       7,
+       {1000},
        "after 1000ms, checkpoint 1 wait hint = 0ms\n"
        "user specified timeout has expired, AND service did not set up wait hint "
        "appropriately\n"},
-      {"LongWaitHintSleepsTenSecondsThenTheRemainder", 25, Starting(200000, 0), 6,
+      {"LongWaitHintSleepsTenSecondsThenTheRemainder",
+       25,
+       Starting(200000, 0),
+       6,
        {10000, 10000, 5000},
        "after 10000ms, checkpoint 1 wait hint = 200000ms\n"
        "after 20000ms, checkpoint 1 wait hint = 200000ms\n"
@@ -136,7 +167,10 @@ const WaitCase& WaitCaseAt(int i) {
        "user specified timeout has expired, BUT service may have set up wait hint "
        "appropriately\n"},
       // Unsigned: -1 s is 4294966296 ms, so a slow start is still waited for.
-      {"ANegativeTimeoutIsAVeryLongWait", -1, Starting(60000, 1000, 45000), 0,
+      {"ANegativeTimeoutIsAVeryLongWait",
+       -1,
+       Starting(60000, 1000, 45000),
+       0,
        {6000, 6000, 6000, 6000, 6000, 6000, 6000, 6000},
        "after 6000ms, checkpoint 7 wait hint = 60000ms\n"
        "after 12000ms, checkpoint 13 wait hint = 60000ms\n"
@@ -202,8 +236,7 @@ TEST_F(SvclaunchTest, FailuresGiveTheirCodesAndErrorLines) {
          f.Service(L"S").queriesBeforeFailure = 2;
          f.Service(L"S").afterStart = Starting(0, 0);
        },
-       L"S", 5,
-       "Attempt to query service Status failed due to error 6:The handle is invalid. "},
+       L"S", 5, "Attempt to query service Status failed due to error 6:The handle is invalid. "},
       {"manager refused", [](FakePlatform& f) { f.managerError = ERROR_ACCESS_DENIED; }, L"S", 10,
        "Attempt to open Service Control Manager failed due to error 5:Access is denied. "},
   };

@@ -42,10 +42,11 @@ TEST(Svcredesc, TheFirstFailingCallsCodeIsTheExitCode) {
       {"unknown service", [](FakePlatform&) {}, L"nosuch", 1060},
       {"invalid name", [](FakePlatform&) {}, L"a\\b", 123},
       {"open", [](FakePlatform& f) { f.Service(L"S").openError = ERROR_ACCESS_DENIED; }, L"S", 5},
-      {"change", [](FakePlatform& f) { f.Service(L"S").describeError = ERROR_SERVICE_MARKED_FOR_DELETE; },
+      {"change",
+       [](FakePlatform& f) { f.Service(L"S").describeError = ERROR_SERVICE_MARKED_FOR_DELETE; },
        L"S", 1072},
-      {"failure without a code", [](FakePlatform& f) { f.Service(L"S").describeError = 0xFFFFFFFF; },
-       L"S", -1},
+      {"any code passed on unchanged",
+       [](FakePlatform& f) { f.Service(L"S").describeError = 0xFFFFFFFF; }, L"S", -1},
   };
   for (const auto& c : cases) {
     FakePlatform f;
