@@ -71,10 +71,18 @@ std::string ReadAll(HANDLE file) {
 
 }  // namespace
 
-// The tool's streams go to temporary files rather than pipes: the x86 tests
-// run under an emulated 32-bit Wine, where a test process that drains pipes
-// on extra threads has been seen to die mid-run. One thread, no pipes.
-wttest::ProcessResult RunTool(const std::wstring& fileName, std::vector<std::wstring> args,
+std::wstring Program(const std::wstring& fileName) { return wttest::BuiltProgram(fileName); }
+
+std::wstring X86Program(const std::wstring& fileName) {
+  const std::wstring relative = wttest::BinaryDirectory() + L"..\\..\\x86\\bin\\" + fileName;
+  wchar_t full[MAX_PATH * 4];
+  const DWORD n = GetFullPathNameW(relative.c_str(), MAX_PATH * 4, full, nullptr);
+  return n && n < MAX_PATH * 4 ? std::wstring(full, n) : relative;
+}
+
+// The tool's streams go to temporary files rather than pipes read by extra
+// threads: one thread, and the bytes exactly as the tool wrote them.
+wttest::ProcessResult RunTool(const std::wstring& path, std::vector<std::wstring> args,
                               DWORD timeoutMs) {
   wttest::ProcessResult result;
   std::wstring line;
@@ -98,9 +106,8 @@ wttest::ProcessResult RunTool(const std::wstring& fileName, std::vector<std::wst
   si.hStdOutput = out.get();
   si.hStdError = err.get();
   PROCESS_INFORMATION pi{};
-  const std::wstring program = wttest::BuiltProgram(fileName);
-  if (!CreateProcessW(program.c_str(), cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                      nullptr, nullptr, &si, &pi)) {
+  if (!CreateProcessW(path.c_str(), cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                      nullptr, &si, &pi)) {
     result.startError = GetLastError();
     return result;
   }

@@ -39,10 +39,20 @@ class TestService {
   DWORD createError_ = 0;
 };
 
-// Runs the program fileName of this build with the given arguments (argument
-// 0 is the bare program name, as a caller on the PATH would type it).
-wttest::ProcessResult RunTool(const std::wstring& fileName, std::vector<std::wstring> args,
+// Runs the program at path with the given arguments (argument 0 is the bare
+// program name, as a caller on the PATH would type it).
+wttest::ProcessResult RunTool(const std::wstring& path, std::vector<std::wstring> args,
                               DWORD timeoutMs = 120000);
+
+// A program of this tree's build ("svchalt.exe").
+std::wstring Program(const std::wstring& fileName);
+
+// A program of the sibling x86 tree (build/x86/bin), for the x86 deliverable
+// svclaunch. The end-to-end drivers run in the x64 tree only: Wine's 32-bit
+// half runs under a user-mode emulator that is reliable for single-threaded
+// processes such as the tools, but not for multi-threaded ones such as a
+// test driver or the test service with its dispatcher thread.
+std::wstring X86Program(const std::wstring& fileName);
 
 // Whether line matches the whole regular expression pattern.
 ::testing::AssertionResult Matches(const std::string& line, const std::string& pattern);

@@ -29,7 +29,7 @@ TEST(SvchaltProgram, StopsARunningServiceFollowingItsWaitHint) {
   ASSERT_TRUE(svc.StartAndWaitRunning());
   const std::string n = Narrow(svc.name());
 
-  const auto r = RunTool(L"svchalt.exe", {L"svchalt", svc.name(), L"30"});
+  const auto r = RunTool(Program(L"svchalt.exe"), {L"svchalt", svc.name(), L"30"});
   ASSERT_TRUE(r.started);
   EXPECT_EQ(r.exitCode, 0u) << r.out;
   EXPECT_EQ(r.err, "");
@@ -60,7 +60,7 @@ TEST(SvchaltProgram, StopsByDisplayNameAndTracesTheKeyName) {
   ASSERT_TRUE(svc.StartAndWaitRunning());
   const std::string n = Narrow(svc.name());
 
-  const auto r = RunTool(L"svchalt.exe", {L"svchalt", svc.display()});
+  const auto r = RunTool(Program(L"svchalt.exe"), {L"svchalt", svc.display()});
   EXPECT_EQ(r.exitCode, 0u) << r.out;
   const auto lines = Lines(r.out);
   ASSERT_GE(lines.size(), 7u) << r.out;
@@ -75,7 +75,7 @@ TEST(SvchaltProgram, AStoppedServiceIsAlreadyStopped) {
   TestService svc(L"wtHaltC", L"");
   ASSERT_EQ(svc.createError(), 0u);
   const std::string n = Narrow(svc.name());
-  const auto r = RunTool(L"svchalt.exe", {L"svchalt", svc.name(), L"5"});
+  const auto r = RunTool(Program(L"svchalt.exe"), {L"svchalt", svc.name(), L"5"});
   EXPECT_EQ(r.exitCode, 0u);
   EXPECT_EQ(r.out, " 01->No services are running which are dependent upon Service " + n +
                        "\r\n 01->:Service " + n +
@@ -87,7 +87,7 @@ TEST(SvchaltProgram, AStalledStopTimesOutWithTheWaitHintExceeded) {
   TestService svc(L"wtHaltD", L"--stop-ms 4000 --stall-stop --hint-ms 500");
   ASSERT_EQ(svc.createError(), 0u);
   ASSERT_TRUE(svc.StartAndWaitRunning());
-  const auto r = RunTool(L"svchalt.exe", {L"svchalt", svc.name(), L"2"});
+  const auto r = RunTool(Program(L"svchalt.exe"), {L"svchalt", svc.name(), L"2"});
   EXPECT_EQ(r.exitCode, 7u) << r.out;
   const auto lines = Lines(r.out);
   ASSERT_GE(lines.size(), 7u) << r.out;
@@ -108,7 +108,7 @@ TEST(SvchaltProgram, AServiceThatRefusesToStopGivesCode4) {
   ASSERT_EQ(svc.createError(), 0u);
   ASSERT_TRUE(svc.StartAndWaitRunning());
   const std::string n = Narrow(svc.name());
-  const auto r = RunTool(L"svchalt.exe", {L"svchalt", svc.name()});
+  const auto r = RunTool(Program(L"svchalt.exe"), {L"svchalt", svc.name()});
   EXPECT_EQ(r.exitCode, 4u);
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 4u) << r.out;
@@ -141,7 +141,7 @@ TEST(SvchaltProgram, AnInvalidNameGives2AndAnUnknownService3) {
        "Error: The service handle could not be opened"},
   };
   for (const auto& c : cases) {
-    const auto r = RunTool(L"svchalt.exe", {L"svchalt", c.name});
+    const auto r = RunTool(Program(L"svchalt.exe"), {L"svchalt", c.name});
     EXPECT_EQ(r.exitCode, c.code) << Narrow(c.name);
     const auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 2u) << r.out;
@@ -154,7 +154,7 @@ TEST(SvchaltProgram, AnInvalidNameGives2AndAnUnknownService3) {
 // the other (Windows: 123, invalid; Wine: 1060, unknown), never truncated
 // into another service's name.
 TEST(SvchaltProgram, AnOverlongNameIsRefused) {
-  const auto r = RunTool(L"svchalt.exe", {L"svchalt", std::wstring(300, L'x')});
+  const auto r = RunTool(Program(L"svchalt.exe"), {L"svchalt", std::wstring(300, L'x')});
   EXPECT_TRUE(r.exitCode == 2 || r.exitCode == 3) << r.exitCode;
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 2u) << r.out;
@@ -176,7 +176,7 @@ TEST(SvchaltProgram, ArgumentErrorsExitWith1) {
       {{L"svchalt", L"a", L""}, "invalid timeout \r\nexit code 1\r\n"},
   };
   for (const auto& c : cases) {
-    const auto r = RunTool(L"svchalt.exe", c.args);
+    const auto r = RunTool(Program(L"svchalt.exe"), c.args);
     EXPECT_EQ(r.exitCode, 1u);
     EXPECT_EQ(r.out, c.out);
   }
@@ -194,7 +194,7 @@ TEST(SvchaltProgram, StopsRunningDependentsFirst) {
   ASSERT_TRUE(dependent.StartAndWaitRunning());  // starts base first
   const std::string b = Narrow(base.name());
   const std::string d = Narrow(dependent.name());
-  const auto r = RunTool(L"svchalt.exe", {L"svchalt", base.name()});
+  const auto r = RunTool(Program(L"svchalt.exe"), {L"svchalt", base.name()});
   EXPECT_EQ(r.exitCode, 0u) << r.out;
   const auto lines = Lines(r.out);
   ASSERT_GE(lines.size(), 10u) << r.out;
@@ -229,14 +229,14 @@ TEST(SvcredescProgram, ChangesTheDescriptionAndAnEmptyOneRemovesIt) {
   TestService svc(L"wtRedesc", L"");
   ASSERT_EQ(svc.createError(), 0u);
   const std::wstring text = L"Runs the TEV  scheduler \u00e9t\u00e9 \u4e2d\u6587, \"quoted\"";
-  auto r = RunTool(L"svcredesc.exe", {L"svcredesc", svc.name(), text});
+  auto r = RunTool(Program(L"svcredesc.exe"), {L"svcredesc", svc.name(), text});
   EXPECT_EQ(r.exitCode, 0u);
   EXPECT_EQ(r.out + r.err, "");
   bool present = false;
   EXPECT_EQ(DescriptionOf(svc.name(), &present), text);
   EXPECT_TRUE(present);
 
-  r = RunTool(L"svcredesc.exe", {L"svcredesc", svc.name(), L""});
+  r = RunTool(Program(L"svcredesc.exe"), {L"svcredesc", svc.name(), L""});
   EXPECT_EQ(r.exitCode, 0u);
   EXPECT_EQ(r.out + r.err, "");
   DescriptionOf(svc.name(), &present);
@@ -245,7 +245,7 @@ TEST(SvcredescProgram, ChangesTheDescriptionAndAnEmptyOneRemovesIt) {
 
 TEST(SvcredescProgram, AnUnknownServiceExitsWith1060Silently) {
   const auto r =
-      RunTool(L"svcredesc.exe", {L"svcredesc", wttest::UniqueName(L"wtRedescNone"), L"x"});
+      RunTool(Program(L"svcredesc.exe"), {L"svcredesc", wttest::UniqueName(L"wtRedescNone"), L"x"});
   EXPECT_EQ(r.exitCode, static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
   EXPECT_EQ(r.out + r.err, "");
 }
@@ -253,7 +253,7 @@ TEST(SvcredescProgram, AnUnknownServiceExitsWith1060Silently) {
 TEST(SvcredescProgram, AnyOtherArgumentCountPrintsUsageAndExitsMinusOne) {
   for (const auto& args : std::vector<std::vector<std::wstring>>{
            {L"svcredesc", L"only"}, {L"svcredesc", L"a", L"b", L"c"}}) {
-    const auto r = RunTool(L"svcredesc.exe", args);
+    const auto r = RunTool(Program(L"svcredesc.exe"), args);
     EXPECT_EQ(r.exitCode, 0xFFFFFFFFu);
     EXPECT_EQ(r.out, "USAGE:\r\n  svcredesc <servicename> <description>\r\n");
   }

@@ -1,5 +1,6 @@
-// svclaunch.exe as a real process against the real service manager, with
-// the scripted test service. Built in the x86 tree, like svclaunch itself.
+// svclaunch.exe (x86) as a real process against the real service manager,
+// with the scripted test service. The driver and the test service run as x64
+// programs (see X86Program); only the tool itself is 32-bit.
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -15,7 +16,7 @@ using wttest::Narrow;
 TEST(SvclaunchProgram, StartsAndWaitsThroughRisingCheckpoints) {
   TestService svc(L"wtLaunchA", L"--start-ms 2500 --hint-ms 3000");
   ASSERT_EQ(svc.createError(), 0u);
-  const auto r = RunTool(L"svclaunch.exe", {L"svclaunch", svc.name(), L"30"});
+  const auto r = RunTool(X86Program(L"svclaunch.exe"), {L"svclaunch", svc.name(), L"30"});
   ASSERT_TRUE(r.started);
   EXPECT_EQ(r.exitCode, 0u) << r.out;
   EXPECT_EQ(r.err, "");
@@ -39,7 +40,7 @@ TEST(SvclaunchProgram, ARunningServiceIsAlreadyRunning) {
   TestService svc(L"wtLaunchB", L"");
   ASSERT_EQ(svc.createError(), 0u);
   ASSERT_TRUE(svc.StartAndWaitRunning());
-  const auto r = RunTool(L"svclaunch.exe", {L"svclaunch", svc.name()});
+  const auto r = RunTool(X86Program(L"svclaunch.exe"), {L"svclaunch", svc.name()});
   EXPECT_EQ(r.exitCode, 0u);
   EXPECT_EQ(r.out, "Service " + Narrow(svc.name()) + " is already running\r\n");
 }
@@ -48,7 +49,7 @@ TEST(SvclaunchProgram, AServiceThatStopsByItselfWhileStartingGives8) {
   // Reaches RUNNING after 2.5 s and stops at once, between two polls.
   TestService svc(L"wtLaunchC", L"--start-ms 2500 --hint-ms 3000 --exit-after-ms 0 --exit-code 1");
   ASSERT_EQ(svc.createError(), 0u);
-  const auto r = RunTool(L"svclaunch.exe", {L"svclaunch", svc.name()});
+  const auto r = RunTool(X86Program(L"svclaunch.exe"), {L"svclaunch", svc.name()});
   EXPECT_EQ(r.exitCode, 8u) << r.out;
   const auto lines = Lines(r.out);
   ASSERT_GE(lines.size(), 2u) << r.out;
@@ -58,7 +59,7 @@ TEST(SvclaunchProgram, AServiceThatStopsByItselfWhileStartingGives8) {
 TEST(SvclaunchProgram, AStalledStartTimesOutWithTheWaitHintExceeded) {
   TestService svc(L"wtLaunchD", L"--start-ms 3500 --stall-start --hint-ms 500");
   ASSERT_EQ(svc.createError(), 0u);
-  const auto r = RunTool(L"svclaunch.exe", {L"svclaunch", svc.name(), L"2"});
+  const auto r = RunTool(X86Program(L"svclaunch.exe"), {L"svclaunch", svc.name(), L"2"});
   EXPECT_EQ(r.exitCode, 7u) << r.out;
   const auto lines = Lines(r.out);
   ASSERT_GE(lines.size(), 2u) << r.out;
@@ -81,7 +82,7 @@ TEST(SvclaunchProgram, AnInvalidNameGives2AndAnUnknownService3) {
        "Attempt to open service handle failed due to error 1060:[^\r\n]+"},
   };
   for (const auto& c : cases) {
-    const auto r = RunTool(L"svclaunch.exe", {L"svclaunch", c.name});
+    const auto r = RunTool(X86Program(L"svclaunch.exe"), {L"svclaunch", c.name});
     EXPECT_EQ(r.exitCode, c.code);
     // No line end: the error line is the last thing printed.
     EXPECT_TRUE(Matches(r.out, c.pattern));
@@ -97,7 +98,7 @@ TEST(SvclaunchProgram, ArgumentErrorsExitWith1) {
       {{L"svclaunch", L"a", L"abc"}, "invalid timeout abc\r\n"},
   };
   for (const auto& c : cases) {
-    const auto r = RunTool(L"svclaunch.exe", c.args);
+    const auto r = RunTool(X86Program(L"svclaunch.exe"), c.args);
     EXPECT_EQ(r.exitCode, 1u);
     EXPECT_EQ(r.out, c.out);
   }
