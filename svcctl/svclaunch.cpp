@@ -1,0 +1,126 @@
+#include "svclaunch.h"
+
+#include "errorline.h"
+#include "owners.h"
+#include "rules.h"
+#include "waitloop.h"
+#include "wt/output.h"
+
+namespace svcctl {
+namespace {
+
+constexpr DWORD kServiceAccess = SERVICE_QUERY_STATUS | SERVICE_START;
+constexpr int kDefaultTimeoutSeconds = 30;
+
+}  // namespace
+
+int StartAndWait(Platform& platform, SC_HANDLE manager, const wchar_t* name,
+                 std::uint32_t timeoutMs) {
+  // All elapsed times count from here, the open included.
+  const DWORD startTick = platform.GetTickCount();
+  ServiceHandle handle(platform, platform.OpenServiceW(manager, name, kServiceAccess));
+  if (!handle) {
+    const DWORD error = platform.GetLastError();
+    ReportSystemError(platform, "Attempt to open service handle", error);
+    return error == ERROR_INVALID_NAME ? 2 : 3;
+  }
+
+  SERVICE_STATUS_PROCESS status = {};
+  // A failed query leaves the state unknown; the start request then decides.
+  const bool known = QueryStatus(platform, handle.get(), status) == 0;
+  bool startNeeded = true;
+  if (known) {
+    switch (status.dwCurrentState) {
+      case SERVICE_RUNNING:
+        platform.WriteWide(wt::FormatW(L"Service %ls is already running\n", name));
+        return 0;
+      case SERVICE_START_PENDING:
+        platform.WriteWide(
+            wt::FormatW(L"Service %ls is already pending start, waiting...\n", name));
+        startNeeded = false;
+        break;
+      case SERVICE_STOPPED:
+        break;
+      default:
+        platform.WriteWide(wt::FormatW(L"Service %ls is not ready to be started\n", name));
+        if (const char* stateName = ServiceStateName(status.dwCurrentState)) {
+          platform.WriteWide(wt::FormatW(L"Current service state is %hs\n", stateName));
+        } else {
+          platform.WriteWide(wt::FormatW(L"Current service state is (unexpected value %d)\n",
+                                         static_cast<int>(status.dwCurrentState)));
+        }
+        return 11;
+    }
+  }
+
+  if (startNeeded && !platform.StartServiceW(handle.get(), 0, nullptr)) {
+    const DWORD error = platform.GetLastError();
+    ReportSystemError(platform, "Attempt to start service", error);
+    return 4;
+  }
+  if (const DWORD error = QueryStatus(platform, handle.get(), status)) {
+    ReportSystemError(platform, "Attempt to query service Status", error);
+    return 5;
+  }
+
+  const WaitResult wait = WaitWhilePending(
+      platform, handle.get(), SERVICE_START_PENDING, startTick, timeoutMs,
+      /*signedTimeout=*/false, status, [&](DWORD elapsed) {
+        platform.WriteWide(wt::FormatW(
+            L"after %dms, checkpoint %d wait hint = %dms\n", static_cast<int>(elapsed),
+            static_cast<int>(status.dwCheckPoint), static_cast<int>(status.dwWaitHint)));
+      });
+  if (wait.queryError) {
+    ReportSystemError(platform, "Attempt to query service Status", wait.queryError);
+    return 5;
+  }
+  handle.reset();
+
+  switch (status.dwCurrentState) {
+    case SERVICE_RUNNING:
+      return 0;
+    case SERVICE_START_PENDING:
+      if (wait.hintExceeded) {
+        platform.WriteWide(
+            L"user specified timeout has expired, AND service did not set up wait hint "
+            L"appropriately\n");
+        return 7;
+      }
+      platform.WriteWide(
+          L"user specified timeout has expired, BUT service may have set up wait hint "
+          L"appropriately\n");
+      return 6;
+    default:
+      if (const char* stateName = ServiceStateName(status.dwCurrentState)) {
+        platform.WriteWide(wt::FormatW(L"unexpected service status %hs\n", stateName));
+      } else {
+        platform.WriteWide(wt::FormatW(L"unexpected service status %d\n",
+                                       static_cast<int>(status.dwCurrentState)));
+      }
+      return status.dwCurrentState == SERVICE_STOPPED ? 8 : 9;
+  }
+}
+
+int SvclaunchMain(Platform& platform, int argc, wchar_t** argv) {
+  if (argc != 2 && argc != 3) {
+    const wchar_t* program = argc > 0 && argv[0] ? argv[0] : L"";
+    platform.WriteWide(wt::FormatW(L"usage is %ls <service_name> [<timeout>]\n", program));
+    return 1;
+  }
+  std::int64_t seconds = kDefaultTimeoutSeconds;
+  if (argc == 3) {
+    seconds = ParseTimeoutSeconds(argv[2]);
+    if (seconds == 0) {
+      platform.WriteWide(wt::FormatW(L"invalid timeout %ls\n", argv[2]));
+      return 1;
+    }
+  }
+  ServiceHandle manager(platform, platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!manager) {
+    ReportSystemError(platform, "Attempt to open Service Control Manager", platform.GetLastError());
+    return 10;
+  }
+  return StartAndWait(platform, manager.get(), argv[1], StartTimeoutMs(seconds));
+}
+
+}  // namespace svcctl

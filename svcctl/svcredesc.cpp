@@ -1,0 +1,44 @@
+#include "svcredesc.h"
+
+#include <string>
+
+#include "owners.h"
+
+namespace svcctl {
+
+namespace {
+
+// The code a failed call left, never 0: a failure must not exit as success.
+DWORD FailureCode(Platform& platform) {
+  const DWORD error = platform.GetLastError();
+  return error != 0 ? error : ERROR_GEN_FAILURE;
+}
+
+}  // namespace
+
+DWORD ChangeDescription(Platform& platform, const wchar_t* name, const wchar_t* description) {
+  ServiceHandle manager(platform, platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  if (!manager) return FailureCode(platform);
+  ServiceHandle service(platform,
+                        platform.OpenServiceW(manager.get(), name, SERVICE_CHANGE_CONFIG));
+  if (!service) return FailureCode(platform);
+
+  // The structure's member is not const; the text is passed on exactly as
+  // given, and an empty one makes the manager remove the description.
+  std::wstring text(description);
+  SERVICE_DESCRIPTIONW info = {&text[0]};
+  if (!platform.ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, &info)) {
+    return FailureCode(platform);
+  }
+  return 0;
+}
+
+int SvcredescMain(Platform& platform, int argc, wchar_t** argv) {
+  if (argc != 3) {
+    platform.WriteWide(L"USAGE:\n  svcredesc <servicename> <description>\n");
+    return -1;
+  }
+  return static_cast<int>(ChangeDescription(platform, argv[1], argv[2]));
+}
+
+}  // namespace svcctl

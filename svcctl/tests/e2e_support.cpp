@@ -1,0 +1,82 @@
+#include "e2e_support.h"
+
+#include <regex>
+
+#include "wt/unique.h"
+#include "wt/unique_service.h"
+#include "wttest/platform.h"
+#include "wttest/service.h"
+
+namespace svcctl::e2e {
+
+TestService::TestService(const std::wstring& prefix, const std::wstring& options,
+                         const std::wstring& dependsOn)
+    : name_(wttest::UniqueName(prefix)), display_(L"WT display " + name_) {
+  wttest::RemoveServiceIfPresent(name_);
+  wt::UniqueServiceHandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  if (!scm) {
+    createError_ = GetLastError();
+    return;
+  }
+  const std::wstring binary = wttest::TestServiceCommandLine(options);
+  // Dependencies are a double-zero-terminated list.
+  std::wstring dependencies = dependsOn.empty() ? std::wstring() : dependsOn + L'\0';
+  wt::UniqueServiceHandle service(CreateServiceW(
+      scm.get(), name_.c_str(), display_.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+      SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, binary.c_str(), nullptr, nullptr,
+      dependsOn.empty() ? nullptr : dependencies.c_str(), nullptr, nullptr));
+  if (!service) createError_ = GetLastError();
+}
+
+TestService::~TestService() {
+  // A service still starting accepts no stop: let it reach RUNNING first, or
+  // the removal would leave it running, marked for deletion.
+  if (State() == SERVICE_START_PENDING) wttest::WaitForServiceState(name_, SERVICE_RUNNING, 30000);
+  wttest::RemoveServiceIfPresent(name_);
+}
+
+bool TestService::StartAndWaitRunning() {
+  return wttest::StartTestService(name_) == 0 &&
+         wttest::WaitForServiceState(name_, SERVICE_RUNNING, 30000);
+}
+
+DWORD TestService::State() const {
+  SERVICE_STATUS status = {};
+  wttest::WaitForServiceState(name_, 0xFFFFFFFF, 0, &status);
+  return status.dwCurrentState;
+}
+
+std::wstring Program(const std::wstring& fileName) { return wttest::BuiltProgram(fileName); }
+
+std::wstring X86Program(const std::wstring& fileName) { return wttest::ArchProgram(L"x86", fileName); }
+
+wttest::ProcessResult RunTool(const std::wstring& path, std::vector<std::wstring> args,
+                              DWORD timeoutMs) {
+  std::wstring line;
+  for (const auto& a : args) line += (line.empty() ? L"" : L" ") + wttest::QuoteArgument(a);
+  wttest::ProcessOptions options;
+  options.timeoutMs = timeoutMs;
+  return wttest::RunProcess(path, line, options);
+}
+
+::testing::AssertionResult Matches(const std::string& line, const std::string& pattern) {
+  if (std::regex_match(line, std::regex(pattern))) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "'" << line << "' does not match /" << pattern << "/";
+}
+
+std::vector<std::string> Lines(const std::string& out) {
+  std::vector<std::string> lines;
+  size_t at = 0;
+  while (at < out.size()) {
+    const size_t end = out.find("\r\n", at);
+    if (end == std::string::npos) {
+      lines.push_back(out.substr(at));
+      break;
+    }
+    lines.push_back(out.substr(at, end - at));
+    at = end + 2;
+  }
+  return lines;
+}
+
+}  // namespace svcctl::e2e
