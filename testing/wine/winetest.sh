@@ -20,6 +20,10 @@ export WINEDEBUG=-all
 # drivers spin a core; Mono and Gecko are never needed.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;winebus.sys=d;wineusb.sys=d;mscoree=d;mshtml=d"
 unset DISPLAY WAYLAND_DISPLAY
+# Wine maps Windows file names to Unix bytes through the locale: a UTF-8 one,
+# whatever the caller's environment, so names outside ASCII work the same
+# everywhere.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
 wine_loader() {
   local c
@@ -61,7 +65,7 @@ case $cmd in
     echo "Wine server stopped for $prefix"
     ;;
   env)
-    echo "export WINEPREFIX='$WINEPREFIX' WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES='$WINEDLLOVERRIDES'; unset DISPLAY WAYLAND_DISPLAY"
+    echo "export WINEPREFIX='$WINEPREFIX' WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES='$WINEDLLOVERRIDES' LANG=C.UTF-8 LC_ALL=C.UTF-8; unset DISPLAY WAYLAND_DISPLAY"
     echo "WINE='$WINE'; WINESERVER='$WINESERVER'"
     ;;
   *)
