@@ -260,4 +260,20 @@ FARPROC JniLibrary::Find(const char* method) const {
   return GetProcAddress(module_, (prefix_ + method).c_str());
 }
 
+std::vector<std::string> JniLibrary::ExportNames() const {
+  std::vector<std::string> names;
+  if (!module_) return names;
+  const auto* base = reinterpret_cast<const BYTE*>(module_);
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& dir =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+  if (dir.VirtualAddress == 0) return names;
+  const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
+  const auto* nameRvas = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
+  for (DWORD i = 0; i < exports->NumberOfNames; ++i)
+    names.emplace_back(reinterpret_cast<const char*>(base + nameRvas[i]));
+  return names;
+}
+
 }  // namespace wttest

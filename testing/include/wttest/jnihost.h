@@ -93,6 +93,9 @@ class JniLibrary {
 
   bool loaded() const { return module_ != nullptr; }
   DWORD loadError() const { return loadError_; }
+  HMODULE module() const { return module_; }
+  // Every name in the DLL's export table.
+  std::vector<std::string> ExportNames() const;
   // The export of method, or null when the DLL has none by that name.
   FARPROC Find(const char* method) const;
 
