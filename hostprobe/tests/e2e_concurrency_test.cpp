@@ -10,9 +10,8 @@
 namespace hostprobe_e2e {
 namespace {
 
-// x86 runs under emulation on the test machine: fewer rounds there.
 constexpr int kThreads = 4;
-constexpr int kRounds = sizeof(void*) == 4 ? 2 : 8;
+constexpr int kRounds = 8;
 
 const char* const kTextQuestions[] = {"GetHostProbeVersion", "GetWinVerStr", "getSysDr",
                                       "getSystemDirectory", "WinGetComputerName"};
@@ -21,6 +20,7 @@ const char* const kIntQuestions[] = {"GetArchitectureWin", "isWow64",          "
                                      "registerEnvironmentChange"};
 
 TEST_F(HostProbeTest, AllMethodsFromSeveralThreads) {
+  if (X86EmulatedByQemu()) GTEST_SKIP() << "threads of emulated 32-bit programs are unreliable here";
   TempFolder temp;
   std::vector<OptText> texts;
   std::vector<jint> ints;

@@ -177,6 +177,50 @@ std::string Utf16Be(const std::string& ascii) {
 
 }  // namespace
 
+Captured RunCapturingOutput(const std::wstring& program, std::initializer_list<std::wstring> args) {
+  Captured result;
+  TempFolder temp;
+  const std::wstring outPath = temp / L"stdout.bin";
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+  HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE in = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                          OPEN_EXISTING, 0, nullptr);
+  if (out == INVALID_HANDLE_VALUE || in == INVALID_HANDLE_VALUE) {
+    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+    if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
+    return result;
+  }
+  std::wstring cmd = wttest::QuoteArgument(program);
+  for (const std::wstring& a : args) cmd += L" " + wttest::QuoteArgument(a);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = in;
+  si.hStdOutput = out;
+  si.hStdError = out;
+  PROCESS_INFORMATION pi{};
+  result.started = CreateProcessW(program.c_str(), &cmd[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                  nullptr, &si, &pi) != FALSE;
+  CloseHandle(out);
+  CloseHandle(in);
+  if (!result.started) return result;
+  CloseHandle(pi.hThread);
+  if (WaitForSingleObject(pi.hProcess, 120000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
+  GetExitCodeProcess(pi.hProcess, &result.exitCode);
+  CloseHandle(pi.hProcess);
+  result.out = ReadBytes(outPath).value_or(std::string());
+  return result;
+}
+
+bool X86EmulatedByQemu() {
+  if (sizeof(void*) != 4 || !wttest::RunningUnderWine()) return false;
+  // Wine shows the Linux root as Z:.
+  const std::optional<std::string> state =
+      ReadBytes(L"Z:\\proc\\sys\\fs\\binfmt_misc\\qemu-i386");
+  return state && state->rfind("enabled", 0) == 0;
+}
+
 bool WriteUniqueTestFont(const std::wstring& path) {
   const std::wstring source = TestFontSource();
   if (source.empty()) return false;

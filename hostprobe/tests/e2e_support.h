@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 
@@ -83,6 +84,22 @@ class HostProbeTest : public testing::Test {
   wttest::JniHost host;
   Probe probe{host};
 };
+
+// Runs a program of this build with its standard output on a file and
+// returns the bytes it wrote there and its exit code. One thread only: see
+// X86EmulatedByQemu.
+struct Captured {
+  bool started = false;
+  DWORD exitCode = 0;
+  std::string out;
+};
+Captured RunCapturingOutput(const std::wstring& program, std::initializer_list<std::wstring> args);
+
+// True in a 32-bit test under Wine on a Linux kernel that runs no 32-bit
+// code itself, where qemu's user-mode emulator runs Wine's 32-bit half. Its
+// emulation of threads breaks multithreaded 32-bit programs at random, so
+// tests that need threads of their own run in the 64-bit build there.
+bool X86EmulatedByQemu();
 
 // An outline TrueType font of the build machine (WT_TEST_FONT), or empty.
 std::wstring TestFontSource();
