@@ -88,6 +88,13 @@ TEST_F(HostProbeTest, IsFileWriteLocked) {
   EXPECT_EQ(probe.Int("IsFileWriteLocked", temp / L"dir"), 1);
 }
 
+// The long form of a path, as Windows expands it.
+std::wstring LongPathOf(const std::wstring& path) {
+  wchar_t buffer[MAX_PATH];
+  const DWORD n = GetLongPathNameW(path.c_str(), buffer, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : std::wstring();
+}
+
 bool FitsEightDotThree(const std::wstring& component) {
   const size_t dot = component.find(L'.');
   const std::wstring base = component.substr(0, dot);
@@ -114,9 +121,7 @@ TEST_F(HostProbeTest, GetShortPath) {
   const std::wstring parent = shortPath->substr(0, shortPath->rfind(L'\\'));
   EXPECT_TRUE(FitsEightDotThree(last)) << wttest::Narrow(last);
   EXPECT_TRUE(FitsEightDotThree(parent.substr(parent.rfind(L'\\') + 1)));
-  wchar_t longAgain[MAX_PATH];
-  const DWORD n = GetLongPathNameW(shortPath->c_str(), longAgain, MAX_PATH);
-  EXPECT_EQ(_wcsicmp(std::wstring(longAgain, n).c_str(), file.c_str()), 0);
+  EXPECT_EQ(_wcsicmp(LongPathOf(*shortPath).c_str(), file.c_str()), 0);
 
   // A path in short form already comes back as it is.
   const OptText again = probe.GetShortPath(*shortPath);
@@ -204,9 +209,7 @@ TEST_F(HostProbeTest, NamesOutsideAscii) {
   EXPECT_EQ(probe.Int("IsFileWriteLocked", file), 0);
   const OptText shortPath = probe.GetShortPath(file);
   ASSERT_TRUE(shortPath);
-  wchar_t longAgain[MAX_PATH];
-  const DWORD n = GetLongPathNameW(shortPath->c_str(), longAgain, MAX_PATH);
-  EXPECT_EQ(std::wstring(longAgain, n), file);
+  EXPECT_EQ(LongPathOf(*shortPath), file);
   EXPECT_EQ(probe.MoveFileEx(file, folder + L"\\\u00e4\u00f6\u00fc.txt", 0), 1);
   EXPECT_EQ(ReadBytes(folder + L"\\\u00e4\u00f6\u00fc.txt"), std::string("u"));
 }

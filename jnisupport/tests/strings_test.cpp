@@ -106,4 +106,19 @@ TEST(NewJavaStringArray, EmptyAndNegativeLengths) {
   EXPECT_EQ(jnisupport::NewJavaStringArray(host.env(), -1), nullptr);
 }
 
+// The host's own bookkeeping, which the tests above rely on.
+TEST(JniHost, ReportsCharactersReleasedTwiceOrNeverTaken) {
+  wttest::JniHost host;
+  jstring s = host.NewJavaString(L"abc");
+  const jchar* chars = host.env()->GetStringChars(s, nullptr);
+  EXPECT_EQ(host.OutstandingChars(), 1);
+  host.env()->ReleaseStringChars(s, chars);
+  EXPECT_TRUE(host.Errors().empty());
+  host.env()->ReleaseStringChars(s, chars);
+  const jchar other[] = {'x', 0};
+  host.env()->ReleaseStringChars(s, other);
+  EXPECT_EQ(host.Errors().size(), 2u);
+  EXPECT_EQ(host.OutstandingChars(), 0);
+}
+
 }  // namespace
