@@ -31,6 +31,11 @@ function(wt_add_gtest target)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT ${WT_DEFAULT_TEST_TIMEOUT})
   endif()
+  # 32-bit test programs must not reach GoogleTest's OutputDebugStringA (see
+  # testing/src/quiet_printer.cpp); the printer is harmless everywhere else.
+  if(TARGET wtquietprinter)
+    target_link_libraries(${target} PRIVATE wtquietprinter)
+  endif()
   set(name ${WT_ARCH}/${target})
   add_test(NAME ${name} COMMAND ${WT_TEST_LAUNCHER} $<TARGET_FILE:${target}>)
   # Judged by GoogleTest's own summary, not by the exit code alone: a test

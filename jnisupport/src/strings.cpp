@@ -1,0 +1,71 @@
+#include <cstdint>
+#include <cwchar>
+
+#include "jnisupport/jnisupport.h"
+
+namespace jnisupport {
+
+namespace {
+
+// Hands the characters of GetStringChars back on every path.
+class StringChars {
+ public:
+  StringChars(JNIEnv* env, jstring text)
+      : env_(env), text_(text), chars_(env->GetStringChars(text, nullptr)) {}
+  ~StringChars() {
+    if (chars_) env_->ReleaseStringChars(text_, chars_);
+  }
+  StringChars(const StringChars&) = delete;
+  StringChars& operator=(const StringChars&) = delete;
+  const jchar* get() const { return chars_; }
+
+ private:
+  JNIEnv* env_;
+  jstring text_;
+  const jchar* chars_;
+};
+
+}  // namespace
+
+wchar_t* JStringToWide(JNIEnv* env, jstring text, void* (*allocate)(std::size_t)) {
+  // A null reference would crash the VM in GetStringLength.
+  if (!env || !text) return nullptr;
+  const jsize length = env->GetStringLength(text);
+  // 2n+2 bytes must not wrap around in a 32-bit process.
+  if (length < 0 || static_cast<std::uint64_t>(length) + 1 > SIZE_MAX / sizeof(wchar_t))
+    return nullptr;
+  const std::size_t count = static_cast<std::size_t>(length);
+  StringChars chars(env, text);
+  if (!chars.get()) return nullptr;
+  auto* buffer = static_cast<wchar_t*>(allocate((count + 1) * sizeof(wchar_t)));
+  if (!buffer) return nullptr;
+  std::size_t i = 0;
+  // The text ends at the first U+0000 of the Java string, as a C string would.
+  for (; i < count && chars.get()[i] != 0; ++i) buffer[i] = static_cast<wchar_t>(chars.get()[i]);
+  buffer[i] = L'\0';
+  return buffer;
+}
+
+jstring WideToJString(JNIEnv* env, const wchar_t* text) {
+  if (!env || !text) return nullptr;
+  const std::size_t length = std::wcslen(text);
+  if (length > static_cast<std::size_t>(INT32_MAX)) return nullptr;
+  static_assert(sizeof(wchar_t) == sizeof(jchar), "UTF-16 wchar_t");
+  return env->NewString(reinterpret_cast<const jchar*>(text), static_cast<jsize>(length));
+}
+
+jstring NarrowToJString(JNIEnv* env, const char* text) {
+  if (!env || !text) return nullptr;
+  return env->NewStringUTF(text);
+}
+
+jobjectArray NewJavaStringArray(JNIEnv* env, jsize length) {
+  if (!env || length < 0) return nullptr;
+  // FindClass takes the field-descriptor form here, as the deployment tool's
+  // VM has always been given it.
+  jclass stringClass = env->FindClass("Ljava/lang/String;");
+  if (!stringClass) return nullptr;
+  return env->NewObjectArray(length, stringClass, nullptr);
+}
+
+}  // namespace jnisupport
