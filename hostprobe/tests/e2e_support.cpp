@@ -214,11 +214,10 @@ Captured RunCapturingOutput(const std::wstring& program, std::initializer_list<s
 }
 
 bool X86EmulatedByQemu() {
-  if (sizeof(void*) != 4 || !wttest::RunningUnderWine()) return false;
-  // Wine shows the Linux root as Z:.
-  const std::optional<std::string> state =
-      ReadBytes(L"Z:\\proc\\sys\\fs\\binfmt_misc\\qemu-i386");
-  return state && state->rfind("enabled", 0) == 0;
+  // From inside Wine the emulator cannot be told apart reliably (its binfmt
+  // entry is not visible in every mount namespace), so every 32-bit test
+  // under Wine counts as emulated.
+  return sizeof(void*) == 4 && wttest::RunningUnderWine();
 }
 
 bool WriteUniqueTestFont(const std::wstring& path) {

@@ -95,10 +95,11 @@ struct Captured {
 };
 Captured RunCapturingOutput(const std::wstring& program, std::initializer_list<std::wstring> args);
 
-// True in a 32-bit test under Wine on a Linux kernel that runs no 32-bit
-// code itself, where qemu's user-mode emulator runs Wine's 32-bit half. Its
-// emulation of threads breaks multithreaded 32-bit programs at random, so
-// tests that need threads of their own run in the 64-bit build there.
+// True in a 32-bit test under Wine, which may be running on a Linux kernel
+// that runs no 32-bit code itself, where qemu's user-mode emulator runs
+// Wine's 32-bit half. Its emulation of threads breaks multithreaded 32-bit
+// programs at random, so tests that need threads of their own run in the
+// 64-bit build there.
 bool X86EmulatedByQemu();
 
 // An outline TrueType font of the build machine (WT_TEST_FONT), or empty.
