@@ -17,6 +17,16 @@ function(wt_console_program target)
   install(TARGETS ${target} RUNTIME DESTINATION .)
 endfunction()
 
+# wt_test_tool(<target> <sources>...)
+# A helper program of the tests or the demo: a console program with a wide
+# entry point, never installed.
+function(wt_test_tool target)
+  add_executable(${target} ${ARGN})
+  if(MINGW)
+    target_link_options(${target} PRIVATE -municode)
+  endif()
+endfunction()
+
 # wt_message_table(<target> <file.mc>)
 # Compiles a message-text file into a message-table resource bound into
 # <target>: windmc with mingw, mc.exe with MSVC. The generated header

@@ -178,39 +178,12 @@ std::string Utf16Be(const std::string& ascii) {
 }  // namespace
 
 Captured RunCapturingOutput(const std::wstring& program, std::initializer_list<std::wstring> args) {
-  Captured result;
-  TempFolder temp;
-  const std::wstring outPath = temp / L"stdout.bin";
-  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-  HANDLE in = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                          OPEN_EXISTING, 0, nullptr);
-  if (out == INVALID_HANDLE_VALUE || in == INVALID_HANDLE_VALUE) {
-    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
-    if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
-    return result;
-  }
   std::wstring cmd = wttest::QuoteArgument(program);
   for (const std::wstring& a : args) cmd += L" " + wttest::QuoteArgument(a);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = in;
-  si.hStdOutput = out;
-  si.hStdError = out;
-  PROCESS_INFORMATION pi{};
-  result.started = CreateProcessW(program.c_str(), &cmd[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                  nullptr, &si, &pi) != FALSE;
-  CloseHandle(out);
-  CloseHandle(in);
-  if (!result.started) return result;
-  CloseHandle(pi.hThread);
-  if (WaitForSingleObject(pi.hProcess, 120000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
-  GetExitCodeProcess(pi.hProcess, &result.exitCode);
-  CloseHandle(pi.hProcess);
-  result.out = ReadBytes(outPath).value_or(std::string());
-  return result;
+  wttest::ProcessOptions options;
+  options.timeoutMs = 120000;
+  const wttest::ProcessResult r = wttest::RunProcess(program, cmd, options);
+  return Captured{r.started, r.exitCode, r.out + r.err};
 }
 
 bool X86EmulatedByQemu() {

@@ -85,9 +85,8 @@ class HostProbeTest : public testing::Test {
   Probe probe{host};
 };
 
-// Runs a program of this build with its standard output on a file and
-// returns the bytes it wrote there and its exit code. One thread only: see
-// X86EmulatedByQemu.
+// Runs a program of this build and returns its exit code and the bytes it
+// wrote, standard output followed by standard error.
 struct Captured {
   bool started = false;
   DWORD exitCode = 0;

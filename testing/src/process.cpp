@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <thread>
 #include <vector>
 
 #include "wt/unique.h"
@@ -10,13 +9,27 @@
 namespace wttest {
 namespace {
 
-// Reads a pipe until the writer side is closed.
-void Drain(HANDLE pipe, std::string* sink) {
+// A new temporary file, inheritable, removed when its last handle closes.
+// The child writes through its inherited copy of the handle (the same file
+// object and file position), so the bytes are read back from the start.
+wt::UniqueHandle TemporaryFile() {
+  wchar_t folder[MAX_PATH + 1] = {};
+  wchar_t path[MAX_PATH + 1] = {};
+  if (!GetTempPathW(MAX_PATH, folder) || !GetTempFileNameW(folder, L"wtp", 0, path)) return {};
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+  HANDLE h = CreateFileW(path, GENERIC_READ | GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &sa, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  return wt::UniqueHandle(h == INVALID_HANDLE_VALUE ? nullptr : h);
+}
+
+std::string ReadFromStart(HANDLE file) {
+  std::string bytes;
+  SetFilePointer(file, 0, nullptr, FILE_BEGIN);
   char buffer[4096];
   DWORD got = 0;
-  while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-    sink->append(buffer, got);
-  }
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  return bytes;
 }
 
 bool SameName(const std::wstring& a, const std::wstring& b) {
@@ -58,39 +71,32 @@ std::vector<wchar_t> BuildEnvironment(const ProcessOptions& options) {
   return out;
 }
 
-struct Pipe {
-  wt::UniqueHandle read, write;
-};
-
-bool MakePipe(Pipe* p, bool childReads) {
-  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  HANDLE r = nullptr, w = nullptr;
-  if (!CreatePipe(&r, &w, &sa, 0)) return false;
-  p->read.reset(r);
-  p->write.reset(w);
-  // Only the child's end is inherited.
-  SetHandleInformation(childReads ? w : r, HANDLE_FLAG_INHERIT, 0);
-  return true;
-}
-
 }  // namespace
 
 ProcessResult RunProcess(const std::wstring& application,
                          const std::wstring& commandLine,
                          const ProcessOptions& options) {
   ProcessResult result;
-  Pipe in, out, err;
-  if (!MakePipe(&in, true) || !MakePipe(&out, false) || !MakePipe(&err, false)) {
+  // Files, not pipes: nothing has to be read while the child runs, so no
+  // reader threads (see ArchProgram) and no deadlock on a full pipe.
+  wt::UniqueHandle in = TemporaryFile(), out = TemporaryFile(), err = TemporaryFile();
+  if (!in || !out || !err) {
     result.startError = GetLastError();
     return result;
   }
+  DWORD written = 0;
+  if (!options.input.empty()) {
+    WriteFile(in.get(), options.input.data(), static_cast<DWORD>(options.input.size()), &written,
+              nullptr);
+  }
+  SetFilePointer(in.get(), 0, nullptr, FILE_BEGIN);
 
   STARTUPINFOW si{};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = in.read.get();
-  si.hStdOutput = out.write.get();
-  si.hStdError = err.write.get();
+  si.hStdInput = in.get();
+  si.hStdOutput = out.get();
+  si.hStdError = err.get();
 
   std::vector<wchar_t> cmd(commandLine.begin(), commandLine.end());
   cmd.push_back(L'\0');
@@ -108,30 +114,14 @@ ProcessResult RunProcess(const std::wstring& application,
   result.started = true;
   wt::UniqueHandle process(pi.hProcess), thread(pi.hThread);
 
-  // The child holds its own copies now; ours must go, or the readers never
-  // see the end of the streams.
-  in.read.reset();
-  out.write.reset();
-  err.write.reset();
-
-  std::thread outReader(Drain, out.read.get(), &result.out);
-  std::thread errReader(Drain, err.read.get(), &result.err);
-
-  if (!options.input.empty()) {
-    DWORD written = 0;
-    WriteFile(in.write.get(), options.input.data(),
-              static_cast<DWORD>(options.input.size()), &written, nullptr);
-  }
-  in.write.reset();
-
   if (WaitForSingleObject(process.get(), options.timeoutMs) != WAIT_OBJECT_0) {
     result.timedOut = true;
     TerminateProcess(process.get(), 0xDEAD);
     WaitForSingleObject(process.get(), 5000);
   }
-  outReader.join();
-  errReader.join();
   GetExitCodeProcess(process.get(), &result.exitCode);
+  result.out = ReadFromStart(out.get());
+  result.err = ReadFromStart(err.get());
   return result;
 }
 

@@ -29,7 +29,8 @@ struct ProcessOptions {
 
 // Starts application with the complete command line commandLine (argument 0
 // included, already quoted), feeds the input and collects both output streams
-// until the process ends or the timeout kills it.
+// until the process ends or the timeout kills it. The streams are temporary
+// files, read back when the process has ended: the caller needs no threads.
 ProcessResult RunProcess(const std::wstring& application,
                          const std::wstring& commandLine,
                          const ProcessOptions& options = {});
@@ -55,7 +56,7 @@ std::wstring BuiltProgram(const std::wstring& fileName);
 // start them from the x86 tree. Where the kernel cannot run 32-bit code,
 // Wine's 32-bit half runs under a user-mode emulator that is reliable for
 // single-threaded 32-bit processes (the programs themselves) but not for
-// multi-threaded ones (a test driver with its pipe-reader threads).
+// multi-threaded ones (a test driver juggling a service, a concurrency test).
 std::wstring ArchProgram(const std::wstring& arch, const std::wstring& fileName);
 
 }  // namespace wttest
