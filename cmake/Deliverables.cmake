@@ -1,11 +1,39 @@
 # Helpers shared by the deliverables' CMakeLists.
 
-# wt_console_program(<target> SOURCES ... [MANIFEST])
-# A console program with a wide entry point (wmain). MANIFEST links the
-# administrator manifest in.
+# wt_version_resource(<target> <description>)
+# Binds a VERSIONINFO resource into a deliverable: file and product version
+# from the project version, <description> as its FileDescription, its file
+# name as OriginalFilename.
+function(wt_version_resource target description)
+  get_target_property(type ${target} TYPE)
+  get_target_property(name ${target} OUTPUT_NAME)
+  if(NOT name)
+    set(name ${target})
+  endif()
+  if(type STREQUAL "EXECUTABLE")
+    set(WT_VI_TYPE VFT_APP)
+    set(WT_VI_FILE ${name}.exe)
+  else()
+    set(WT_VI_TYPE VFT_DLL)
+    set(WT_VI_FILE ${name}.dll)
+  endif()
+  set(WT_VI_NAME ${name})
+  set(WT_VI_DESCRIPTION "${description}")
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${out} @ONLY)
+  target_sources(${target} PRIVATE ${out})
+endfunction()
+
+# wt_console_program(<target> DESCRIPTION <text> SOURCES ... [MANIFEST])
+# A console program with a wide entry point (wmain) and its version resource.
+# MANIFEST links the administrator manifest in.
 function(wt_console_program target)
-  cmake_parse_arguments(ARG "MANIFEST" "" "SOURCES" ${ARGN})
+  cmake_parse_arguments(ARG "MANIFEST" "DESCRIPTION" "SOURCES" ${ARGN})
+  if(NOT ARG_DESCRIPTION)
+    message(FATAL_ERROR "wt_console_program(${target}): DESCRIPTION is required")
+  endif()
   add_executable(${target} ${ARG_SOURCES})
+  wt_version_resource(${target} "${ARG_DESCRIPTION}")
   if(ARG_MANIFEST)
     target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/manifests/admin.rc)
     set_property(SOURCE ${PROJECT_SOURCE_DIR}/manifests/admin.rc APPEND PROPERTY

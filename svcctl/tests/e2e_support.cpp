@@ -2,8 +2,7 @@
 
 #include <regex>
 
-#include "wt/unique.h"
-#include "wt/unique_service.h"
+#include "wt/owned.h"
 #include "wttest/platform.h"
 #include "wttest/service.h"
 
@@ -13,7 +12,7 @@ TestService::TestService(const std::wstring& prefix, const std::wstring& options
                          const std::wstring& dependsOn)
     : name_(wttest::UniqueName(prefix)), display_(L"WT display " + name_) {
   wttest::RemoveServiceIfPresent(name_);
-  wt::UniqueServiceHandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  wt::Owned scm(::CloseServiceHandle, OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   if (!scm) {
     createError_ = GetLastError();
     return;
@@ -21,10 +20,12 @@ TestService::TestService(const std::wstring& prefix, const std::wstring& options
   const std::wstring binary = wttest::TestServiceCommandLine(options);
   // Dependencies are a double-zero-terminated list.
   std::wstring dependencies = dependsOn.empty() ? std::wstring() : dependsOn + L'\0';
-  wt::UniqueServiceHandle service(CreateServiceW(
-      scm.get(), name_.c_str(), display_.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-      SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, binary.c_str(), nullptr, nullptr,
-      dependsOn.empty() ? nullptr : dependencies.c_str(), nullptr, nullptr));
+  wt::Owned service(
+      ::CloseServiceHandle,
+      CreateServiceW(scm.get(), name_.c_str(), display_.c_str(), SERVICE_ALL_ACCESS,
+                     SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                     binary.c_str(), nullptr, nullptr,
+                     dependsOn.empty() ? nullptr : dependencies.c_str(), nullptr, nullptr));
   if (!service) createError_ = GetLastError();
 }
 
@@ -48,7 +49,9 @@ DWORD TestService::State() const {
 
 std::wstring Program(const std::wstring& fileName) { return wttest::BuiltProgram(fileName); }
 
-std::wstring X86Program(const std::wstring& fileName) { return wttest::ArchProgram(L"x86", fileName); }
+std::wstring X86Program(const std::wstring& fileName) {
+  return wttest::ArchProgram(L"x86", fileName);
+}
 
 wttest::ProcessResult RunTool(const std::wstring& path, std::vector<std::wstring> args,
                               DWORD timeoutMs) {

@@ -5,7 +5,7 @@
 #include <regex>
 
 #include "e2e_support.h"
-#include "wt/unique_service.h"
+#include "wt/owned.h"
 #include "wttest/platform.h"
 
 namespace svcctl::e2e {
@@ -209,9 +209,9 @@ TEST(SvchaltProgram, StopsRunningDependentsFirst) {
 // svcredesc: the description read back through QueryServiceConfig2W.
 std::wstring DescriptionOf(const std::wstring& name, bool* present) {
   *present = false;
-  wt::UniqueServiceHandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-  wt::UniqueServiceHandle service(scm ? OpenServiceW(scm.get(), name.c_str(), SERVICE_QUERY_CONFIG)
-                                      : nullptr);
+  wt::Owned scm(::CloseServiceHandle, OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  wt::Owned service(::CloseServiceHandle,
+                    scm ? OpenServiceW(scm.get(), name.c_str(), SERVICE_QUERY_CONFIG) : nullptr);
   if (!service) return L"";
   DWORD needed = 0;
   QueryServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, nullptr, 0, &needed);

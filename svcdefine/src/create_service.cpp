@@ -1,6 +1,7 @@
 #include "messages.h"
 #include "operations.h"
 #include "report.h"
+#include "wt/owned.h"
 
 namespace svcdefine {
 namespace {
@@ -14,7 +15,7 @@ const wchar_t* OrNull(const std::optional<std::wstring>& value) {
 int RecordWorkDir(const Platform& platform, const std::wstring& serviceName,
                   const std::wstring& workDir) {
   const std::wstring path = kServicesKey + serviceName;
-  RegistryKey key(platform);
+  wt::Owned key(platform.RegCloseKey, HKEY{});
   LSTATUS rc = platform.RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_WRITE, key.put());
   if (rc != ERROR_SUCCESS) {
     PrintErrorReport(platform, kRegOpenKeyFailed, static_cast<DWORD>(rc));
@@ -35,7 +36,8 @@ int RecordWorkDir(const Platform& platform, const std::wstring& serviceName,
 
 int CreateDefinedService(const Platform& platform, const ServiceDefinition& d) {
   {
-    ServiceHandle scm(platform, platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    wt::Owned scm(platform.CloseServiceHandle,
+                  platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!scm) {
       const DWORD error = GetLastError();
       PrintErrorReport(platform, kOpenScManagerFailed, error);
@@ -43,12 +45,12 @@ int CreateDefinedService(const Platform& platform, const ServiceDefinition& d) {
     }
     // The new service's handle carries exactly the rights the Access keys
     // asked for; the description below needs SERVICE_CHANGE_CONFIG among them.
-    ServiceHandle service(
-        platform, platform.CreateServiceW(scm.get(), d.ServiceName.c_str(), d.DisplayName.c_str(),
-                                          d.DesiredAccess, d.ServiceType, d.StartType,
-                                          d.ErrorControl, d.BinaryPathName.c_str(), nullptr,
-                                          nullptr, OrNull(d.Dependencies),
-                                          OrNull(d.ServiceStartName), nullptr));
+    wt::Owned service(
+        platform.CloseServiceHandle,
+        platform.CreateServiceW(scm.get(), d.ServiceName.c_str(), d.DisplayName.c_str(),
+                                d.DesiredAccess, d.ServiceType, d.StartType, d.ErrorControl,
+                                d.BinaryPathName.c_str(), nullptr, nullptr, OrNull(d.Dependencies),
+                                OrNull(d.ServiceStartName), nullptr));
     if (!service) {
       const DWORD error = GetLastError();
       scm.reset();

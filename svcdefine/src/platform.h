@@ -41,40 +41,4 @@ struct Platform {
 // The real Win32 functions; Write goes to the C runtime's stdout.
 const Platform& RealPlatform();
 
-// Closes a service handle through the seam on every path.
-class ServiceHandle {
- public:
-  ServiceHandle(const Platform& platform, SC_HANDLE handle) : p_(platform), h_(handle) {}
-  ~ServiceHandle() { reset(); }
-  ServiceHandle(const ServiceHandle&) = delete;
-  ServiceHandle& operator=(const ServiceHandle&) = delete;
-  SC_HANDLE get() const { return h_; }
-  explicit operator bool() const { return h_ != nullptr; }
-  void reset() {
-    if (h_) p_.CloseServiceHandle(h_);
-    h_ = nullptr;
-  }
-
- private:
-  const Platform& p_;
-  SC_HANDLE h_;
-};
-
-// Closes a registry key through the seam on every path.
-class RegistryKey {
- public:
-  explicit RegistryKey(const Platform& platform) : p_(platform) {}
-  ~RegistryKey() {
-    if (k_) p_.RegCloseKey(k_);
-  }
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
-  HKEY get() const { return k_; }
-  HKEY* put() { return &k_; }
-
- private:
-  const Platform& p_;
-  HKEY k_ = nullptr;
-};
-
 }  // namespace svcdefine

@@ -1,6 +1,7 @@
 #include "messages.h"
 #include "operations.h"
 #include "report.h"
+#include "wt/owned.h"
 
 namespace svcdefine {
 namespace {
@@ -54,14 +55,15 @@ int StopIfRunning(const Platform& platform, SC_HANDLE service) {
 }  // namespace
 
 int RemoveService(const Platform& platform, const std::wstring& serviceName) {
-  ServiceHandle scm(platform, platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  wt::Owned scm(platform.CloseServiceHandle,
+                platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   if (!scm) {
     const DWORD error = GetLastError();
     PrintErrorReport(platform, kOpenScManagerFailed, error);
     return kOpenScManagerFailed;
   }
-  ServiceHandle service(platform,
-                        platform.OpenServiceW(scm.get(), serviceName.c_str(), kServiceAccess));
+  wt::Owned service(platform.CloseServiceHandle,
+                    platform.OpenServiceW(scm.get(), serviceName.c_str(), kServiceAccess));
   if (!service) {
     const DWORD error = GetLastError();
     scm.reset();

@@ -11,8 +11,7 @@
 
 #include "temp_folder.h"
 #include "wt/syserror.h"
-#include "wt/unique.h"
-#include "wt/unique_service.h"
+#include "wt/owned.h"
 #include "wttest/pe.h"
 #include "wttest/platform.h"
 #include "wttest/process.h"
@@ -73,9 +72,9 @@ struct Config {
 
 Config ReadConfig(const std::wstring& name) {
   Config c;
-  wt::UniqueServiceHandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  wt::Owned scm(::CloseServiceHandle, OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!scm) return c;
-  wt::UniqueServiceHandle svc(OpenServiceW(scm.get(), name.c_str(), SERVICE_QUERY_CONFIG));
+  wt::Owned svc(::CloseServiceHandle, OpenServiceW(scm.get(), name.c_str(), SERVICE_QUERY_CONFIG));
   if (!svc) return c;
   DWORD needed = 0;
   QueryServiceConfigW(svc.get(), nullptr, 0, &needed);
@@ -105,7 +104,7 @@ Config ReadConfig(const std::wstring& name) {
 // A value of the service's key: type and raw bytes.
 bool ReadServiceValue(const std::wstring& name, const wchar_t* value, DWORD* type,
                       std::vector<BYTE>* data) {
-  wt::UniqueKey key;
+  wt::OwnedKey key(::RegCloseKey);
   const std::wstring path = L"SYSTEM\\CurrentControlSet\\Services\\" + name;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
     return false;

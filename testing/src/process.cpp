@@ -4,7 +4,7 @@
 #include <cwctype>
 #include <vector>
 
-#include "wt/unique.h"
+#include "wt/owned.h"
 
 namespace wttest {
 namespace {
@@ -12,15 +12,17 @@ namespace {
 // A new temporary file, inheritable, removed when its last handle closes.
 // The child writes through its inherited copy of the handle (the same file
 // object and file position), so the bytes are read back from the start.
-wt::UniqueHandle TemporaryFile() {
+wt::OwnedHandle TemporaryFile() {
   wchar_t folder[MAX_PATH + 1] = {};
   wchar_t path[MAX_PATH + 1] = {};
-  if (!GetTempPathW(MAX_PATH, folder) || !GetTempFileNameW(folder, L"wtp", 0, path)) return {};
+  if (!GetTempPathW(MAX_PATH, folder) || !GetTempFileNameW(folder, L"wtp", 0, path)) {
+    return wt::OwnedHandle(::CloseHandle);
+  }
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
   HANDLE h = CreateFileW(path, GENERIC_READ | GENERIC_WRITE,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &sa, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  return wt::UniqueHandle(h == INVALID_HANDLE_VALUE ? nullptr : h);
+  return wt::OwnedHandle(::CloseHandle, h == INVALID_HANDLE_VALUE ? nullptr : h);
 }
 
 std::string ReadFromStart(HANDLE file) {
@@ -73,13 +75,12 @@ std::vector<wchar_t> BuildEnvironment(const ProcessOptions& options) {
 
 }  // namespace
 
-ProcessResult RunProcess(const std::wstring& application,
-                         const std::wstring& commandLine,
+ProcessResult RunProcess(const std::wstring& application, const std::wstring& commandLine,
                          const ProcessOptions& options) {
   ProcessResult result;
   // Files, not pipes: nothing has to be read while the child runs, so no
   // reader threads (see ArchProgram) and no deadlock on a full pipe.
-  wt::UniqueHandle in = TemporaryFile(), out = TemporaryFile(), err = TemporaryFile();
+  wt::OwnedHandle in = TemporaryFile(), out = TemporaryFile(), err = TemporaryFile();
   if (!in || !out || !err) {
     result.startError = GetLastError();
     return result;
@@ -105,14 +106,13 @@ ProcessResult RunProcess(const std::wstring& application,
   const BOOL ok = CreateProcessW(
       application.c_str(), cmd.data(), nullptr, nullptr, TRUE,
       CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, env.data(),
-      options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(),
-      &si, &pi);
+      options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(), &si, &pi);
   if (!ok) {
     result.startError = GetLastError();
     return result;
   }
   result.started = true;
-  wt::UniqueHandle process(pi.hProcess), thread(pi.hThread);
+  wt::Owned process(::CloseHandle, pi.hProcess), thread(::CloseHandle, pi.hThread);
 
   if (WaitForSingleObject(process.get(), options.timeoutMs) != WAIT_OBJECT_0) {
     result.timedOut = true;

@@ -1,14 +1,15 @@
 #include "wttest/service.h"
 
-#include "wt/unique_service.h"
+#include "wt/owned.h"
 #include "wttest/platform.h"
 #include "wttest/process.h"
 
 namespace wttest {
 namespace {
 
-wt::UniqueServiceHandle OpenManager() {
-  return wt::UniqueServiceHandle(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+wt::OwnedServiceHandle OpenManager() {
+  return wt::OwnedServiceHandle(::CloseServiceHandle,
+                                OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
 }
 
 bool Query(SC_HANDLE service, SERVICE_STATUS* status) {
@@ -30,17 +31,18 @@ DWORD CreateTestService(const std::wstring& name, const std::wstring& options) {
   auto scm = OpenManager();
   if (!scm) return GetLastError();
   const std::wstring binary = TestServiceCommandLine(options);
-  wt::UniqueServiceHandle service(CreateServiceW(
-      scm.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-      SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, binary.c_str(), nullptr, nullptr, nullptr,
-      nullptr, nullptr));
+  wt::Owned service(
+      ::CloseServiceHandle,
+      CreateServiceW(scm.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
+                     SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                     binary.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
   return service ? 0 : GetLastError();
 }
 
 DWORD StartTestService(const std::wstring& name) {
   auto scm = OpenManager();
   if (!scm) return GetLastError();
-  wt::UniqueServiceHandle service(OpenServiceW(scm.get(), name.c_str(), SERVICE_START));
+  wt::Owned service(::CloseServiceHandle, OpenServiceW(scm.get(), name.c_str(), SERVICE_START));
   if (!service) return GetLastError();
   return StartServiceW(service.get(), 0, nullptr) ? 0 : GetLastError();
 }
@@ -50,7 +52,7 @@ bool WaitForServiceState(const std::wstring& name, DWORD state, DWORD timeoutMs,
   SERVICE_STATUS status = {};
   bool reached = false;
   auto scm = OpenManager();
-  wt::UniqueServiceHandle service;
+  wt::OwnedServiceHandle service(::CloseServiceHandle);
   if (scm) service.reset(OpenServiceW(scm.get(), name.c_str(), SERVICE_QUERY_STATUS));
   const DWORD begin = GetTickCount();
   while (service) {
@@ -69,7 +71,8 @@ bool WaitForServiceState(const std::wstring& name, DWORD state, DWORD timeoutMs,
 bool ServiceExists(const std::wstring& name) {
   auto scm = OpenManager();
   if (!scm) return false;
-  wt::UniqueServiceHandle service(OpenServiceW(scm.get(), name.c_str(), SERVICE_QUERY_STATUS));
+  wt::Owned service(::CloseServiceHandle,
+                    OpenServiceW(scm.get(), name.c_str(), SERVICE_QUERY_STATUS));
   return static_cast<bool>(service);
 }
 
@@ -77,7 +80,8 @@ bool RemoveServiceIfPresent(const std::wstring& name, DWORD timeoutMs) {
   {
     auto scm = OpenManager();
     if (!scm) return false;
-    wt::UniqueServiceHandle service(OpenServiceW(scm.get(), name.c_str(), SERVICE_ALL_ACCESS));
+    wt::Owned service(::CloseServiceHandle,
+                      OpenServiceW(scm.get(), name.c_str(), SERVICE_ALL_ACCESS));
     if (!service) return GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST;
     SERVICE_STATUS status = {};
     if (Query(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED) {

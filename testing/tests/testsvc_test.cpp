@@ -2,7 +2,7 @@
 // service tools' tests rely on it for.
 #include <gtest/gtest.h>
 
-#include "wt/unique_service.h"
+#include "wt/owned.h"
 #include "wttest/platform.h"
 #include "wttest/service.h"
 
@@ -10,16 +10,19 @@ namespace {
 
 using wttest::ScopedServiceName;
 
-wt::UniqueServiceHandle OpenTestService(const std::wstring& name) {
-  wt::UniqueServiceHandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-  if (!scm) return {};
-  return wt::UniqueServiceHandle(OpenServiceW(scm.get(), name.c_str(), SERVICE_ALL_ACCESS));
+wt::OwnedServiceHandle OpenTestService(const std::wstring& name) {
+  wt::Owned scm(::CloseServiceHandle, OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  if (!scm) return wt::OwnedServiceHandle(::CloseServiceHandle);
+  return wt::OwnedServiceHandle(::CloseServiceHandle,
+                                OpenServiceW(scm.get(), name.c_str(), SERVICE_ALL_ACCESS));
 }
 
 // Creates the test service with these options and starts it; an empty
 // handle when either step failed.
-wt::UniqueServiceHandle CreateAndStart(const std::wstring& name, const std::wstring& options) {
-  if (wttest::CreateTestService(name, options) != 0) return {};
+wt::OwnedServiceHandle CreateAndStart(const std::wstring& name, const std::wstring& options) {
+  if (wttest::CreateTestService(name, options) != 0) {
+    return wt::OwnedServiceHandle(::CloseServiceHandle);
+  }
   auto service = OpenTestService(name);
   if (service && !StartServiceW(service.get(), 0, nullptr)) service.reset();
   return service;

@@ -3,6 +3,7 @@
 
 #include "operations.h"
 #include "options.h"
+#include "wt/owned.h"
 
 namespace acctmgr {
 namespace {
@@ -13,22 +14,16 @@ bool SameName(const std::wstring& a, const wchar_t* b) {
 
 // What -cug holds while it runs; everything is released when it ends.
 struct GroupCheck {
-  explicit GroupCheck(const Platform& platform) : p(platform) {}
-  ~GroupCheck() {
-    if (groups) p.NetApiBufferFree(groups);
-    if (members) p.NetApiBufferFree(members);
-    if (adminSid) p.FreeSid(adminSid);
-  }
-  GroupCheck(const GroupCheck&) = delete;
-  GroupCheck& operator=(const GroupCheck&) = delete;
+  explicit GroupCheck(const Platform& p)
+      : adminSid(p.FreeSid), groups(p.NetApiBufferFree), members(p.NetApiBufferFree) {}
 
-  const Platform& p;
   std::wstring user;
   std::wstring group;
-  PSID adminSid = nullptr;  // built only when needed; set when the group was defaulted
+  // Built only when needed; set when the group was defaulted.
+  wt::Owned<decltype(&::FreeSid)> adminSid;
   bool groupDefaulted = false;
-  LPBYTE groups = nullptr;
-  LPBYTE members = nullptr;
+  wt::Owned<decltype(&::NetApiBufferFree)> groups;
+  wt::Owned<decltype(&::NetApiBufferFree)> members;
 };
 
 // The well-known identifier of the Administrators group (S-1-5-32-544).
@@ -56,14 +51,16 @@ int MemberFallback(Context& ctx, GroupCheck& check) {
   const Platform& p = ctx.p;
   DWORD read = 0, total = 0;
   DWORD_PTR resume = 0;
+  LPBYTE buffer = nullptr;
   const NET_API_STATUS status = p.NetLocalGroupGetMembers(
-      nullptr, check.group.c_str(), 3, &check.members, MAX_PREFERRED_LENGTH, &read, &total, &resume);
+      nullptr, check.group.c_str(), 3, &buffer, MAX_PREFERRED_LENGTH, &read, &total, &resume);
+  check.members.reset(buffer);
   if (status != NERR_Success) {
     ReportError(ctx, status);
     Verdict(ctx, check, false);
     return kMembersFailed;
   }
-  const auto* list = reinterpret_cast<const LOCALGROUP_MEMBERS_INFO_3*>(check.members);
+  const auto* list = static_cast<const LOCALGROUP_MEMBERS_INFO_3*>(check.members.get());
   for (DWORD i = 0; i < read; ++i) {
     if (list[i].lgrmi3_domainandname && SameName(check.user, list[i].lgrmi3_domainandname)) {
       return Verdict(ctx, check, true);
@@ -78,14 +75,14 @@ int MemberFallback(Context& ctx, GroupCheck& check) {
   }
 
   if (!check.adminSid) {
-    const DWORD error = BuildAdminSid(p, &check.adminSid);
+    const DWORD error = BuildAdminSid(p, check.adminSid.put());
     if (error != ERROR_SUCCESS) {
       ReportError(ctx, error);
       return Verdict(ctx, check, false);
     }
   }
   BOOL member = FALSE;
-  const bool asked = p.CheckTokenMembership(nullptr, check.adminSid, &member) != FALSE;
+  const bool asked = p.CheckTokenMembership(nullptr, check.adminSid.get(), &member) != FALSE;
   return Verdict(ctx, check, asked && member);
 }
 
@@ -123,7 +120,7 @@ int CheckUserGroup(Context& ctx, int argc, wchar_t** argv) {
 
   // The default group, under its local name (translated on localised systems).
   if (!haveGroup) {
-    DWORD error = BuildAdminSid(p, &check.adminSid);
+    DWORD error = BuildAdminSid(p, check.adminSid.put());
     if (error != ERROR_SUCCESS) {
       ReportError(ctx, error);
       return kAdminSidFailed;
@@ -131,7 +128,7 @@ int CheckUserGroup(Context& ctx, int argc, wchar_t** argv) {
     std::wstring name(2048, L'\0'), domain(2048, L'\0');
     DWORD nameChars = 2048, domainChars = 2048;
     SID_NAME_USE use;
-    if (!p.LookupAccountSidW(nullptr, check.adminSid, &name[0], &nameChars, &domain[0],
+    if (!p.LookupAccountSidW(nullptr, check.adminSid.get(), &name[0], &nameChars, &domain[0],
                              &domainChars, &use)) {
       error = GetLastError();
       ReportError(ctx, error);
@@ -142,11 +139,13 @@ int CheckUserGroup(Context& ctx, int argc, wchar_t** argv) {
   }
 
   DWORD read = 0, total = 0;
+  LPBYTE buffer = nullptr;
   const NET_API_STATUS status = p.NetUserGetLocalGroups(
-      nullptr, check.user.c_str(), 0, LG_INCLUDE_INDIRECT, &check.groups, MAX_PREFERRED_LENGTH,
-      &read, &total);
+      nullptr, check.user.c_str(), 0, LG_INCLUDE_INDIRECT, &buffer, MAX_PREFERRED_LENGTH, &read,
+      &total);
+  check.groups.reset(buffer);
   if (status == NERR_Success) {
-    const auto* list = reinterpret_cast<const LOCALGROUP_USERS_INFO_0*>(check.groups);
+    const auto* list = static_cast<const LOCALGROUP_USERS_INFO_0*>(check.groups.get());
     for (DWORD i = 0; i < read; ++i) {
       if (list[i].lgrui0_name && SameName(check.group, list[i].lgrui0_name)) {
         return Verdict(ctx, check, true);

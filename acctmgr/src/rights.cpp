@@ -4,28 +4,9 @@
 
 #include "operations.h"
 #include "options.h"
+#include "wt/owned.h"
 
 namespace acctmgr {
-namespace {
-
-// LocalAlloc'd blocks and the policy handle, released on every return.
-struct LocalBlock {
-  const Platform& p;
-  void* ptr = nullptr;
-  ~LocalBlock() {
-    if (ptr) p.LocalFree(ptr);
-  }
-};
-
-struct Policy {
-  const Platform& p;
-  LSA_HANDLE handle = nullptr;
-  ~Policy() {
-    if (handle) p.LsaClose(handle);
-  }
-};
-
-}  // namespace
 
 DWORD CurrentUserName(const Platform& p, std::wstring* name) {
   std::wstring buffer(257, L'\0');
@@ -74,12 +55,12 @@ int AddUserRights(Context& ctx, int argc, wchar_t** argv) {
   // lookup asks for. The domain buffer grows the same way: a lookup that
   // wants a longer domain name also fails with ERROR_INSUFFICIENT_BUFFER, and
   // growing only the identifier would ask again forever.
-  LocalBlock sid{p};
+  wt::Owned sid(p.LocalFree);
   DWORD sidSize = 32;
   DWORD domainChars = 1024;
   for (;;) {
-    sid.ptr = p.LocalAlloc(LPTR, sidSize);
-    if (!sid.ptr) {
+    sid.reset(p.LocalAlloc(LPTR, sidSize));
+    if (!sid) {
       ReportError(ctx, GetLastError());
       ReportError(ctx, MSG_GETSID_FAILED);
       return kNoMemorySid;
@@ -88,7 +69,7 @@ int AddUserRights(Context& ctx, int argc, wchar_t** argv) {
     DWORD askedSid = sidSize;
     DWORD askedDomain = domainChars;
     SID_NAME_USE use;
-    if (p.LookupAccountNameW(nullptr, account.c_str(), sid.ptr, &askedSid, &domain[0],
+    if (p.LookupAccountNameW(nullptr, account.c_str(), sid.get(), &askedSid, &domain[0],
                              &askedDomain, &use)) {
       break;
     }
@@ -99,19 +80,18 @@ int AddUserRights(Context& ctx, int argc, wchar_t** argv) {
       ReportError(ctx, MSG_GETSID_FAILED);
       return kNoSid;
     }
-    p.LocalFree(sid.ptr);
-    sid.ptr = nullptr;
+    sid.reset();
     if (askedSid > sidSize) sidSize = askedSid;
     if (askedDomain > domainChars) domainChars = askedDomain;
   }
 
   // 4. The local policy.
-  Policy policy{p};
+  wt::Owned policy(p.LsaClose);
   LSA_OBJECT_ATTRIBUTES attributes = {};
   NTSTATUS status = p.LsaOpenPolicy(nullptr, &attributes,
-                                    POLICY_CREATE_ACCOUNT | POLICY_LOOKUP_NAMES, &policy.handle);
+                                    POLICY_CREATE_ACCOUNT | POLICY_LOOKUP_NAMES, policy.put());
   if (status != 0) {
-    policy.handle = nullptr;
+    policy.release();  // a failed open hands nothing out
     ReportError(ctx, p.LsaNtStatusToWinError(status));
     ReportError(ctx, MSG_GETPOLICY_FAILED);
     return kNoPolicy;
@@ -128,13 +108,12 @@ int AddUserRights(Context& ctx, int argc, wchar_t** argv) {
   }
 
   // 6. The rights array; its strings point into the arguments.
-  LocalBlock rights{p};
-  rights.ptr = p.LocalAlloc(LPTR, sizeof(LSA_UNICODE_STRING) * count);
-  if (!rights.ptr) {
+  wt::Owned rights(p.LocalFree, p.LocalAlloc(LPTR, sizeof(LSA_UNICODE_STRING) * count));
+  if (!rights) {
     ReportError(ctx, GetLastError());
     return kNoMemoryRights;
   }
-  auto* entries = static_cast<LSA_UNICODE_STRING*>(rights.ptr);
+  auto* entries = static_cast<LSA_UNICODE_STRING*>(rights.get());
 
   // 7. Fill it. An empty -r grants nothing, not even the rights before it.
   ULONG next = 0;
@@ -161,7 +140,7 @@ int AddUserRights(Context& ctx, int argc, wchar_t** argv) {
   }
 
   // 8. All rights in one call: all are added or none.
-  status = p.LsaAddAccountRights(policy.handle, sid.ptr, entries, count);
+  status = p.LsaAddAccountRights(policy.get(), sid.get(), entries, count);
   if (status != 0) {
     ReportError(ctx, p.LsaNtStatusToWinError(status));
     return kGrantFailed;
