@@ -1,11 +1,11 @@
 #include "errorline.h"
 
-#include "owners.h"
 #include "wt/output.h"
+#include "wt/owned.h"
 
 namespace svcctl {
 
-void ReportSystemError(Platform& platform, const char* phrase, DWORD code) {
+void ReportSystemError(const Platform& platform, const char* phrase, DWORD code) {
   // 0x13FF: allocate the buffer, ignore inserts, system table, and maximum
   // line width 0xFF, which makes the system join the text into one line.
   constexpr DWORD kFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
@@ -13,8 +13,7 @@ void ReportSystemError(Platform& platform, const char* phrase, DWORD code) {
   char* text = nullptr;
   const DWORD length =
       platform.FormatMessageA(kFlags, nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  LocalMemory owner(platform);
-  owner.reset(text);
+  wt::Owned owner(platform.LocalFree, static_cast<HLOCAL>(text));
   const int signedCode = static_cast<int>(code);
   if (length != 0 && text != nullptr) {
     platform.WriteNarrow(wt::FormatA("%hs failed due to error %d:", phrase, signedCode) +

@@ -10,6 +10,6 @@
 namespace svcctl {
 
 // code is the error the caller captured right after the failing call.
-void ReportSystemError(Platform& platform, const char* phrase, DWORD code);
+void ReportSystemError(const Platform& platform, const char* phrase, DWORD code);
 
 }  // namespace svcctl

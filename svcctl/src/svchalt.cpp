@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "errorline.h"
-#include "owners.h"
 #include "rules.h"
 #include "waitloop.h"
 #include "wt/output.h"
+#include "wt/owned.h"
 
 namespace svcctl {
 namespace {
@@ -18,7 +18,7 @@ constexpr int kDefaultTimeoutSeconds = 30;
 // step number ("%*s%02d->" with the string " ").
 class Trace {
  public:
-  Trace(Platform& platform, int depth, int step)
+  Trace(const Platform& platform, int depth, int step)
       : platform_(platform), prefix_(wt::FormatW(L"%*ls%02d->", depth, L" ", step)) {}
 
   void Line(const wchar_t* format, ...) {
@@ -39,13 +39,13 @@ class Trace {
   }
 
  private:
-  Platform& platform_;
+  const Platform& platform_;
   std::wstring prefix_;
 };
 
 // The key name of the service whose display name is name, or empty when
 // there is none.
-std::wstring KeyNameForDisplayName(Platform& platform, SC_HANDLE manager,
+std::wstring KeyNameForDisplayName(const Platform& platform, SC_HANDLE manager,
                                    const std::wstring& name) {
   // A key name is at most 256 characters; a longer answer is asked for again
   // with the size the manager reports, never cut.
@@ -64,7 +64,8 @@ std::wstring KeyNameForDisplayName(Platform& platform, SC_HANDLE manager,
 
 // The running dependents, in a LocalAlloc buffer that memory owns. Returns 0,
 // 12 (no memory) or 13 (listing failed), having printed what goes with it.
-int ListRunningDependents(Platform& platform, SC_HANDLE service, LocalMemory& memory,
+int ListRunningDependents(const Platform& platform, SC_HANDLE service,
+                          wt::Owned<decltype(&::LocalFree)>& memory,
                           const ENUM_SERVICE_STATUSW*& entries, DWORD& count) {
   entries = nullptr;
   count = 0;
@@ -99,7 +100,7 @@ int ListRunningDependents(Platform& platform, SC_HANDLE service, LocalMemory& me
 }  // namespace
 
 int StopVisit(StopRun& run, const std::wstring& givenName, int depth) {
-  Platform& platform = run.platform;
+  const Platform& platform = run.platform;
   const int step = ++run.step;
   Trace trace(platform, depth, step);
 
@@ -113,14 +114,15 @@ int StopVisit(StopRun& run, const std::wstring& givenName, int depth) {
   }
   const wchar_t* const service = name.c_str();
 
-  ServiceHandle handle(platform, platform.OpenServiceW(run.manager, service, kServiceAccess));
+  wt::Owned handle(platform.CloseServiceHandle,
+                   platform.OpenServiceW(run.manager, service, kServiceAccess));
   if (!handle) {
     const DWORD error = platform.GetLastError();
     ReportSystemError(platform, "Attempt to open service handle", error);
     return error == ERROR_INVALID_NAME ? 2 : 3;
   }
 
-  LocalMemory dependentsMemory(platform);
+  wt::Owned dependentsMemory(platform.LocalFree);
   const ENUM_SERVICE_STATUSW* dependents = nullptr;
   DWORD dependentCount = 0;
   if (const int result = ListRunningDependents(platform, handle.get(), dependentsMemory, dependents,
@@ -217,7 +219,7 @@ int StopVisit(StopRun& run, const std::wstring& givenName, int depth) {
   }
 }
 
-int SvchaltMain(Platform& platform, int argc, wchar_t** argv) {
+int SvchaltMain(const Platform& platform, int argc, wchar_t** argv) {
   const wchar_t* program = argc > 0 && argv[0] ? argv[0] : L"";
   if (argc != 2 && argc != 3) {
     platform.WriteWide(
@@ -234,7 +236,8 @@ int SvchaltMain(Platform& platform, int argc, wchar_t** argv) {
   }
 
   int result = 10;
-  ServiceHandle manager(platform, platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  wt::Owned manager(platform.CloseServiceHandle,
+                    platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) {
     ReportSystemError(platform, "Attempt to open Service Control Manager", platform.GetLastError());
   } else {

@@ -12,7 +12,7 @@ namespace svcctl {
 // One run of the stop visits: the manager handle, the timeout every service
 // of the tree gets in full, and the step counter the visits share.
 struct StopRun {
-  Platform& platform;
+  const Platform& platform;
   SC_HANDLE manager;
   std::int32_t timeoutMs;
   int step = 0;
@@ -23,6 +23,6 @@ struct StopRun {
 int StopVisit(StopRun& run, const std::wstring& name, int depth);
 
 // The program: arguments as wmain got them; returns the exit code.
-int SvchaltMain(Platform& platform, int argc, wchar_t** argv);
+int SvchaltMain(const Platform& platform, int argc, wchar_t** argv);
 
 }  // namespace svcctl

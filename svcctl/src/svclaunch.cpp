@@ -1,10 +1,10 @@
 #include "svclaunch.h"
 
 #include "errorline.h"
-#include "owners.h"
 #include "rules.h"
 #include "waitloop.h"
 #include "wt/output.h"
+#include "wt/owned.h"
 
 namespace svcctl {
 namespace {
@@ -14,11 +14,12 @@ constexpr int kDefaultTimeoutSeconds = 30;
 
 }  // namespace
 
-int StartAndWait(Platform& platform, SC_HANDLE manager, const wchar_t* name,
+int StartAndWait(const Platform& platform, SC_HANDLE manager, const wchar_t* name,
                  std::uint32_t timeoutMs) {
   // All elapsed times count from here, the open included.
   const DWORD startTick = platform.GetTickCount();
-  ServiceHandle handle(platform, platform.OpenServiceW(manager, name, kServiceAccess));
+  wt::Owned handle(platform.CloseServiceHandle,
+                   platform.OpenServiceW(manager, name, kServiceAccess));
   if (!handle) {
     const DWORD error = platform.GetLastError();
     ReportSystemError(platform, "Attempt to open service handle", error);
@@ -101,7 +102,7 @@ int StartAndWait(Platform& platform, SC_HANDLE manager, const wchar_t* name,
   }
 }
 
-int SvclaunchMain(Platform& platform, int argc, wchar_t** argv) {
+int SvclaunchMain(const Platform& platform, int argc, wchar_t** argv) {
   if (argc != 2 && argc != 3) {
     const wchar_t* program = argc > 0 && argv[0] ? argv[0] : L"";
     platform.WriteWide(wt::FormatW(L"usage is %ls <service_name> [<timeout>]\n", program));
@@ -115,7 +116,8 @@ int SvclaunchMain(Platform& platform, int argc, wchar_t** argv) {
       return 1;
     }
   }
-  ServiceHandle manager(platform, platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  wt::Owned manager(platform.CloseServiceHandle,
+                    platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) {
     ReportSystemError(platform, "Attempt to open Service Control Manager", platform.GetLastError());
     return 10;

@@ -2,25 +2,26 @@
 
 #include <string>
 
-#include "owners.h"
+#include "wt/owned.h"
 
 namespace svcctl {
 
 namespace {
 
 // The code a failed call left, never 0: a failure must not exit as success.
-DWORD FailureCode(Platform& platform) {
+DWORD FailureCode(const Platform& platform) {
   const DWORD error = platform.GetLastError();
   return error != 0 ? error : ERROR_GEN_FAILURE;
 }
 
 }  // namespace
 
-DWORD ChangeDescription(Platform& platform, const wchar_t* name, const wchar_t* description) {
-  ServiceHandle manager(platform, platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+DWORD ChangeDescription(const Platform& platform, const wchar_t* name, const wchar_t* description) {
+  wt::Owned manager(platform.CloseServiceHandle,
+                    platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   if (!manager) return FailureCode(platform);
-  ServiceHandle service(platform,
-                        platform.OpenServiceW(manager.get(), name, SERVICE_CHANGE_CONFIG));
+  wt::Owned service(platform.CloseServiceHandle,
+                    platform.OpenServiceW(manager.get(), name, SERVICE_CHANGE_CONFIG));
   if (!service) return FailureCode(platform);
 
   // The structure's member is not const; the text is passed on exactly as
@@ -33,7 +34,7 @@ DWORD ChangeDescription(Platform& platform, const wchar_t* name, const wchar_t* 
   return 0;
 }
 
-int SvcredescMain(Platform& platform, int argc, wchar_t** argv) {
+int SvcredescMain(const Platform& platform, int argc, wchar_t** argv) {
   if (argc != 3) {
     platform.WriteWide(L"USAGE:\n  svcredesc <servicename> <description>\n");
     return -1;

@@ -7,9 +7,9 @@
 namespace svcctl {
 
 // Sets the description of service name; returns 0 or the error code.
-DWORD ChangeDescription(Platform& platform, const wchar_t* name, const wchar_t* description);
+DWORD ChangeDescription(const Platform& platform, const wchar_t* name, const wchar_t* description);
 
 // The program: arguments as wmain got them; returns the exit code.
-int SvcredescMain(Platform& platform, int argc, wchar_t** argv);
+int SvcredescMain(const Platform& platform, int argc, wchar_t** argv);
 
 }  // namespace svcctl

@@ -6,7 +6,7 @@
 
 namespace svcctl {
 
-DWORD QueryStatus(Platform& platform, SC_HANDLE service, SERVICE_STATUS_PROCESS& status) {
+DWORD QueryStatus(const Platform& platform, SC_HANDLE service, SERVICE_STATUS_PROCESS& status) {
   DWORD needed = 0;
   if (platform.QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO,
                                     reinterpret_cast<BYTE*>(&status), sizeof status, &needed)) {
@@ -16,7 +16,7 @@ DWORD QueryStatus(Platform& platform, SC_HANDLE service, SERVICE_STATUS_PROCESS&
   return error != 0 ? error : ERROR_GEN_FAILURE;
 }
 
-WaitResult WaitWhilePending(Platform& platform, SC_HANDLE service, DWORD pendingState,
+WaitResult WaitWhilePending(const Platform& platform, SC_HANDLE service, DWORD pendingState,
                             DWORD startTick, DWORD timeoutMs, bool signedTimeout,
                             SERVICE_STATUS_PROCESS& status,
                             const std::function<void(DWORD elapsedMs)>& onPoll) {

@@ -21,13 +21,13 @@ struct WaitResult {
 // no waiting), svclaunch as unsigned ones (a negative timeout is a very long
 // wait). onPoll is called after each successful query with the ms elapsed
 // since startTick.
-WaitResult WaitWhilePending(Platform& platform, SC_HANDLE service, DWORD pendingState,
+WaitResult WaitWhilePending(const Platform& platform, SC_HANDLE service, DWORD pendingState,
                             DWORD startTick, DWORD timeoutMs, bool signedTimeout,
                             SERVICE_STATUS_PROCESS& status,
                             const std::function<void(DWORD elapsedMs)>& onPoll);
 
 // QueryServiceStatusEx at level SC_STATUS_PROCESS_INFO into status; returns 0
 // or the error code of the failed query.
-DWORD QueryStatus(Platform& platform, SC_HANDLE service, SERVICE_STATUS_PROCESS& status);
+DWORD QueryStatus(const Platform& platform, SC_HANDLE service, SERVICE_STATUS_PROCESS& status);
 
 }  // namespace svcctl

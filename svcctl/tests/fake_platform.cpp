@@ -32,7 +32,7 @@ FakePlatform::FakePlatform(DWORD clockStart) : now_(clockStart) {
       "The specified service does not exist as an installed service. ";
 }
 
-int RunMain(int (*main)(Platform&, int, wchar_t**), Platform& platform,
+int RunMain(int (*main)(const Platform&, int, wchar_t**), const Platform& platform,
             std::vector<std::wstring> args) {
   std::vector<wchar_t*> argv;
   for (auto& a : args) argv.push_back(&a[0]);
@@ -61,6 +61,84 @@ FakeService* FakePlatform::Lookup(SC_HANDLE handle) {
   auto it = open_.find(handle);
   if (it == open_.end() || it->second.empty()) return nullptr;
   return &services_.at(it->second);
+}
+
+namespace {
+
+FakePlatform* current = nullptr;
+
+// Entries with the system functions' types, answering from the current fake.
+struct Thunks {
+  static SC_HANDLE WINAPI OpenSCManagerW(LPCWSTR machine, LPCWSTR database, DWORD access) {
+    return current->OpenSCManagerW(machine, database, access);
+  }
+  static SC_HANDLE WINAPI OpenServiceW(SC_HANDLE manager, LPCWSTR name, DWORD access) {
+    return current->OpenServiceW(manager, name, access);
+  }
+  static BOOL WINAPI CloseServiceHandle(SC_HANDLE handle) {
+    return current->CloseServiceHandle(handle);
+  }
+  static BOOL WINAPI GetServiceKeyNameW(SC_HANDLE manager, LPCWSTR display, LPWSTR key,
+                                        LPDWORD chars) {
+    return current->GetServiceKeyNameW(manager, display, key, chars);
+  }
+  static BOOL WINAPI EnumDependentServicesW(SC_HANDLE service, DWORD filter,
+                                            LPENUM_SERVICE_STATUSW buffer, DWORD bytes,
+                                            LPDWORD needed, LPDWORD count) {
+    return current->EnumDependentServicesW(service, filter, buffer, bytes, needed, count);
+  }
+  static BOOL WINAPI QueryServiceStatusEx(SC_HANDLE service, SC_STATUS_TYPE level, LPBYTE buffer,
+                                          DWORD bytes, LPDWORD needed) {
+    return current->QueryServiceStatusEx(service, level, buffer, bytes, needed);
+  }
+  static BOOL WINAPI ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) {
+    return current->ControlService(service, control, status);
+  }
+  static BOOL WINAPI StartServiceW(SC_HANDLE service, DWORD argc, LPCWSTR* argv) {
+    return current->StartServiceW(service, argc, argv);
+  }
+  static BOOL WINAPI ChangeServiceConfig2W(SC_HANDLE service, DWORD level, LPVOID info) {
+    return current->ChangeServiceConfig2W(service, level, info);
+  }
+  static DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD id, DWORD language,
+                                     LPSTR buffer, DWORD size, va_list* args) {
+    return current->FormatMessageA(flags, source, id, language, buffer, size, args);
+  }
+  static HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes) {
+    return current->LocalAlloc(flags, bytes);
+  }
+  static HLOCAL WINAPI LocalFree(HLOCAL memory) { return current->LocalFree(memory); }
+  static DWORD WINAPI GetLastError() { return current->GetLastError(); }
+  static DWORD WINAPI GetTickCount() { return current->GetTickCount(); }
+  static VOID WINAPI Sleep(DWORD ms) { current->Sleep(ms); }
+  static void WriteWide(std::wstring_view text) { current->WriteWide(text); }
+  static void WriteNarrow(std::string_view text) { current->WriteNarrow(text); }
+};
+
+}  // namespace
+
+FakePlatform::operator const Platform&() {
+  static const Platform table = {
+      Thunks::OpenSCManagerW,
+      Thunks::OpenServiceW,
+      Thunks::CloseServiceHandle,
+      Thunks::GetServiceKeyNameW,
+      Thunks::EnumDependentServicesW,
+      Thunks::QueryServiceStatusEx,
+      Thunks::ControlService,
+      Thunks::StartServiceW,
+      Thunks::ChangeServiceConfig2W,
+      Thunks::FormatMessageA,
+      Thunks::LocalAlloc,
+      Thunks::LocalFree,
+      Thunks::GetLastError,
+      Thunks::GetTickCount,
+      Thunks::Sleep,
+      Thunks::WriteWide,
+      Thunks::WriteNarrow,
+  };
+  current = this;
+  return table;
 }
 
 ::testing::AssertionResult FakePlatform::AllReleased() const {

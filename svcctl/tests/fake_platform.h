@@ -54,7 +54,7 @@ struct FakeService {
   DWORD followingSince = 0;
 };
 
-class FakePlatform final : public Platform {
+class FakePlatform final {
  public:
   // messages starts with the Windows texts of the codes the tools meet
   // most, as FormatMessageA gives them with a maximum line width: one line
@@ -82,30 +82,34 @@ class FakePlatform final : public Platform {
   // Nothing left open or allocated, nothing released twice or unknown.
   ::testing::AssertionResult AllReleased() const;
 
-  SC_HANDLE OpenSCManagerW(const wchar_t*, const wchar_t*, DWORD access) override;
-  SC_HANDLE OpenServiceW(SC_HANDLE manager, const wchar_t* name, DWORD access) override;
-  BOOL CloseServiceHandle(SC_HANDLE handle) override;
+  // The platform table the operations get: its entries answer from this
+  // fake (the one most recently handed out).
+  operator const Platform&();
+
+  SC_HANDLE OpenSCManagerW(const wchar_t*, const wchar_t*, DWORD access);
+  SC_HANDLE OpenServiceW(SC_HANDLE manager, const wchar_t* name, DWORD access);
+  BOOL CloseServiceHandle(SC_HANDLE handle);
   BOOL GetServiceKeyNameW(SC_HANDLE manager, const wchar_t* displayName, wchar_t* keyName,
-                          DWORD* chars) override;
+                          DWORD* chars);
   BOOL EnumDependentServicesW(SC_HANDLE service, DWORD stateFilter, ENUM_SERVICE_STATUSW* buffer,
-                              DWORD bufferBytes, DWORD* bytesNeeded, DWORD* count) override;
+                              DWORD bufferBytes, DWORD* bytesNeeded, DWORD* count);
   BOOL QueryServiceStatusEx(SC_HANDLE service, SC_STATUS_TYPE level, BYTE* buffer,
-                            DWORD bufferBytes, DWORD* bytesNeeded) override;
-  BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) override;
-  BOOL StartServiceW(SC_HANDLE service, DWORD argc, const wchar_t** argv) override;
-  BOOL ChangeServiceConfig2W(SC_HANDLE service, DWORD level, void* info) override;
+                            DWORD bufferBytes, DWORD* bytesNeeded);
+  BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status);
+  BOOL StartServiceW(SC_HANDLE service, DWORD argc, const wchar_t** argv);
+  BOOL ChangeServiceConfig2W(SC_HANDLE service, DWORD level, void* info);
   DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId, DWORD languageId,
-                       char* buffer, DWORD size, va_list* args) override;
-  HLOCAL LocalAlloc(UINT flags, SIZE_T bytes) override;
-  HLOCAL LocalFree(HLOCAL memory) override;
-  DWORD GetLastError() override { return lastError_; }
-  DWORD GetTickCount() override { return now_; }
-  void Sleep(DWORD ms) override {
+                       char* buffer, DWORD size, va_list* args);
+  HLOCAL LocalAlloc(UINT flags, SIZE_T bytes);
+  HLOCAL LocalFree(HLOCAL memory);
+  DWORD GetLastError() { return lastError_; }
+  DWORD GetTickCount() { return now_; }
+  void Sleep(DWORD ms) {
     sleeps.push_back(ms);
     now_ += ms;
   }
-  void WriteWide(std::wstring_view text) override;
-  void WriteNarrow(std::string_view text) override { out.append(text); }
+  void WriteWide(std::wstring_view text);
+  void WriteNarrow(std::string_view text) { out.append(text); }
 
  private:
   BOOL Fail(DWORD error) {
@@ -125,7 +129,7 @@ class FakePlatform final : public Platform {
 };
 
 // Runs a program's main function (SvchaltMain, ...) with these arguments.
-int RunMain(int (*main)(Platform&, int, wchar_t**), Platform& platform,
+int RunMain(int (*main)(const Platform&, int, wchar_t**), const Platform& platform,
             std::vector<std::wstring> args);
 
 }  // namespace svcctl::testing
