@@ -24,8 +24,18 @@ function(wt_version_resource target description)
   target_sources(${target} PRIVATE ${out})
 endfunction()
 
+# wt_deliverable(<target> <description>)
+# What every program and DLL that ships gets: its version resource and the
+# lean replacements of unneeded runtime parts (common/src/lean_runtime.cpp).
+function(wt_deliverable target description)
+  wt_version_resource(${target} "${description}")
+  if(TARGET wtlean)
+    target_sources(${target} PRIVATE $<TARGET_OBJECTS:wtlean>)
+  endif()
+endfunction()
+
 # wt_console_program(<target> DESCRIPTION <text> SOURCES ... [MANIFEST])
-# A console program with a wide entry point (wmain) and its version resource.
+# A console program with a wide entry point (wmain), made a deliverable.
 # MANIFEST links the administrator manifest in.
 function(wt_console_program target)
   cmake_parse_arguments(ARG "MANIFEST" "DESCRIPTION" "SOURCES" ${ARGN})
@@ -33,7 +43,7 @@ function(wt_console_program target)
     message(FATAL_ERROR "wt_console_program(${target}): DESCRIPTION is required")
   endif()
   add_executable(${target} ${ARG_SOURCES})
-  wt_version_resource(${target} "${ARG_DESCRIPTION}")
+  wt_deliverable(${target} "${ARG_DESCRIPTION}")
   if(ARG_MANIFEST)
     target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/manifests/admin.rc)
     set_property(SOURCE ${PROJECT_SOURCE_DIR}/manifests/admin.rc APPEND PROPERTY

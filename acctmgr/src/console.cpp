@@ -59,7 +59,7 @@ void PrintUsage(Context& ctx, const wchar_t* program) {
 }
 
 void PrintClosingLine(Context& ctx, const wchar_t* program, int code) {
-  const std::wstring decimal = std::to_wstring(code);
+  const std::wstring decimal = wt::FormatW(L"%d", code);
   const wchar_t* args[] = {program, decimal.c_str()};
   ShowMessage(ctx, MSG_EXITING, args, Stream::Err);
 }

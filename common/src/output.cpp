@@ -48,18 +48,20 @@ void WriteNarrow(std::FILE* stream, std::string_view text) {
   std::fflush(stream);
 }
 
+// Formatting goes through the C runtime's own formatter (_vscwprintf and
+// _vsnwprintf), not mingw's C99 one that the standard names select in C++:
+// %ls, %hs, %d and widths mean the same in both, and a program then carries
+// one printf engine instead of two.
 std::wstring VFormatW(const wchar_t* format, std::va_list args) {
-  std::vector<wchar_t> buffer(256);
-  for (;;) {
-    std::va_list copy;
-    va_copy(copy, args);
-    const int n = std::vswprintf(buffer.data(), buffer.size(), format, copy);
-    va_end(copy);
-    // vswprintf reports a result that does not fit as a negative count.
-    if (n >= 0 && static_cast<size_t>(n) < buffer.size()) return std::wstring(buffer.data(), n);
-    if (buffer.size() >= (size_t{1} << 26)) return std::wstring();
-    buffer.resize(buffer.size() * 4);
-  }
+  std::va_list copy;
+  va_copy(copy, args);
+  const int n = _vscwprintf(format, copy);
+  va_end(copy);
+  if (n <= 0) return std::wstring();
+  std::wstring s(static_cast<size_t>(n) + 1, L'\0');
+  _vsnwprintf(&s[0], s.size(), format, args);
+  s.resize(static_cast<size_t>(n));
+  return s;
 }
 
 std::wstring FormatW(const wchar_t* format, ...) {
@@ -73,11 +75,11 @@ std::wstring FormatW(const wchar_t* format, ...) {
 std::string VFormatA(const char* format, std::va_list args) {
   std::va_list copy;
   va_copy(copy, args);
-  const int n = std::vsnprintf(nullptr, 0, format, copy);
+  const int n = _vscprintf(format, copy);
   va_end(copy);
   if (n <= 0) return std::string();
   std::string s(static_cast<size_t>(n) + 1, '\0');
-  std::vsnprintf(&s[0], s.size(), format, args);
+  _vsnprintf(&s[0], s.size(), format, args);
   s.resize(static_cast<size_t>(n));
   return s;
 }
