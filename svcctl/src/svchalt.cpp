@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "errorline.h"
+#include "exit_codes.h"
 #include "rules.h"
 #include "waitloop.h"
 #include "wt/output.h"
@@ -79,18 +80,18 @@ int ListRunningDependents(const Platform& platform, SC_HANDLE service,
     if (platform.EnumDependentServicesW(service, SERVICE_ACTIVE, buffer, size, &needed, &count)) {
       entries = buffer;
       if (!entries) count = 0;
-      return 0;
+      return kHaltStopped;
     }
     const DWORD error = platform.GetLastError();
     if (error != ERROR_MORE_DATA || attempt == 100) {
       ReportSystemError(platform, "EnumDependentServices", error);
-      return 13;
+      return kHaltListFailed;
     }
     memory.reset();
     HLOCAL grown = platform.LocalAlloc(LMEM_FIXED, needed);
     if (!grown) {
       platform.WriteWide(L"insufficient memory to find dependent services\n");
-      return 12;
+      return kHaltNoMemory;
     }
     memory.reset(grown);
     size = needed;
@@ -119,7 +120,7 @@ int StopVisit(StopRun& run, const std::wstring& givenName, int depth) {
   if (!handle) {
     const DWORD error = platform.GetLastError();
     ReportSystemError(platform, "Attempt to open service handle", error);
-    return error == ERROR_INVALID_NAME ? 2 : 3;
+    return error == ERROR_INVALID_NAME ? kHaltInvalidName : kHaltOpenFailed;
   }
 
   wt::Owned dependentsMemory(platform.LocalFree);
@@ -158,7 +159,7 @@ int StopVisit(StopRun& run, const std::wstring& givenName, int depth) {
   const DWORD state = known ? status.dwCurrentState : 0;
   if (known && state == SERVICE_STOPPED) {
     trace.Line(L":Service %ls is already stopped\n", service);
-    return 0;
+    return kHaltStopped;
   }
   if (known && state == SERVICE_STOP_PENDING) {
     trace.Line(L":Service %ls is already pending stop, waiting...\n", service);
@@ -166,14 +167,14 @@ int StopVisit(StopRun& run, const std::wstring& givenName, int depth) {
     trace.Line(L":Service %ls is not ready to be stopped\n", service);
     trace.StateLine(L":Current service state is %hs\n",
                     L":Current service state is ( unexpected value %d)\n", state);
-    return 11;
+    return kHaltNotStoppable;
   } else {
     trace.Line(L":Stopping service %ls\n", service);
     SERVICE_STATUS stopped = {};
     if (!platform.ControlService(handle.get(), SERVICE_CONTROL_STOP, &stopped)) {
       const DWORD error = platform.GetLastError();
       ReportSystemError(platform, "Attempt to stop service", error);
-      return 4;
+      return kHaltStopRefused;
     }
     const DWORD took = platform.GetTickCount() - startTick;
     trace.Line(L":ControlService(SERVICE_STOP) of %ls completed in %dms\n", service,
@@ -193,49 +194,49 @@ int StopVisit(StopRun& run, const std::wstring& givenName, int depth) {
       });
   if (wait.queryError) {
     ReportSystemError(platform, "Attempt to query service Status", wait.queryError);
-    return 5;
+    return kHaltQueryFailed;
   }
   handle.reset();
   dependentsMemory.reset();
 
   switch (status.dwCurrentState) {
     case SERVICE_STOPPED:
-      return 0;
+      return kHaltStopped;
     case SERVICE_STOP_PENDING:
       if (wait.hintExceeded) {
         trace.Line(
             L":user specified timeout has expired, AND service did not set up wait hint "
             L"appropriately\n");
-        return 7;
+        return kHaltTimeoutHintExceeded;
       }
       trace.Line(
           L":user specified timeout has expired, BUT service may have set up wait hint "
           L"appropriately\n");
-      return 6;
+      return kHaltTimeout;
     default:
       trace.StateLine(L":unexpected service status %hs\n", L":unexpected service status %d\n",
                       status.dwCurrentState);
-      return 9;
+      return kHaltOtherState;
   }
 }
 
 int SvchaltMain(const Platform& platform, int argc, wchar_t** argv) {
   const wchar_t* program = argc > 0 && argv[0] ? argv[0] : L"";
   if (argc != 2 && argc != 3) {
-    platform.WriteWide(
-        wt::FormatW(L"usage is %ls <service_name> [<timeout>]\nexit code %d\n", program, 1));
-    return 1;
+    platform.WriteWide(wt::FormatW(L"usage is %ls <service_name> [<timeout>]\nexit code %d\n",
+                                   program, kHaltUsage));
+    return kHaltUsage;
   }
   std::int64_t seconds = kDefaultTimeoutSeconds;
   if (argc == 3) {
     seconds = ParseTimeoutSeconds(argv[2]);
     if (seconds == 0) {
-      platform.WriteWide(wt::FormatW(L"invalid timeout %ls\nexit code %d\n", argv[2], 1));
-      return 1;
+      platform.WriteWide(wt::FormatW(L"invalid timeout %ls\nexit code %d\n", argv[2], kHaltUsage));
+      return kHaltUsage;
     }
   }
 
-  int result = 10;
+  int result = kHaltNoManager;
   wt::Owned manager(platform.CloseServiceHandle,
                     platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) {

@@ -1,6 +1,7 @@
 #include "svclaunch.h"
 
 #include "errorline.h"
+#include "exit_codes.h"
 #include "rules.h"
 #include "waitloop.h"
 #include "wt/output.h"
@@ -23,7 +24,7 @@ int StartAndWait(const Platform& platform, SC_HANDLE manager, const wchar_t* nam
   if (!handle) {
     const DWORD error = platform.GetLastError();
     ReportSystemError(platform, "Attempt to open service handle", error);
-    return error == ERROR_INVALID_NAME ? 2 : 3;
+    return error == ERROR_INVALID_NAME ? kLaunchInvalidName : kLaunchOpenFailed;
   }
 
   SERVICE_STATUS_PROCESS status = {};
@@ -34,7 +35,7 @@ int StartAndWait(const Platform& platform, SC_HANDLE manager, const wchar_t* nam
     switch (status.dwCurrentState) {
       case SERVICE_RUNNING:
         platform.WriteWide(wt::FormatW(L"Service %ls is already running\n", name));
-        return 0;
+        return kLaunchRunning;
       case SERVICE_START_PENDING:
         platform.WriteWide(
             wt::FormatW(L"Service %ls is already pending start, waiting...\n", name));
@@ -50,18 +51,18 @@ int StartAndWait(const Platform& platform, SC_HANDLE manager, const wchar_t* nam
           platform.WriteWide(wt::FormatW(L"Current service state is (unexpected value %d)\n",
                                          static_cast<int>(status.dwCurrentState)));
         }
-        return 11;
+        return kLaunchNotStartable;
     }
   }
 
   if (startNeeded && !platform.StartServiceW(handle.get(), 0, nullptr)) {
     const DWORD error = platform.GetLastError();
     ReportSystemError(platform, "Attempt to start service", error);
-    return 4;
+    return kLaunchStartRefused;
   }
   if (const DWORD error = QueryStatus(platform, handle.get(), status)) {
     ReportSystemError(platform, "Attempt to query service Status", error);
-    return 5;
+    return kLaunchQueryFailed;
   }
 
   const WaitResult wait = WaitWhilePending(
@@ -73,24 +74,24 @@ int StartAndWait(const Platform& platform, SC_HANDLE manager, const wchar_t* nam
       });
   if (wait.queryError) {
     ReportSystemError(platform, "Attempt to query service Status", wait.queryError);
-    return 5;
+    return kLaunchQueryFailed;
   }
   handle.reset();
 
   switch (status.dwCurrentState) {
     case SERVICE_RUNNING:
-      return 0;
+      return kLaunchRunning;
     case SERVICE_START_PENDING:
       if (wait.hintExceeded) {
         platform.WriteWide(
             L"user specified timeout has expired, AND service did not set up wait hint "
             L"appropriately\n");
-        return 7;
+        return kLaunchTimeoutHintExceeded;
       }
       platform.WriteWide(
           L"user specified timeout has expired, BUT service may have set up wait hint "
           L"appropriately\n");
-      return 6;
+      return kLaunchTimeout;
     default:
       if (const char* stateName = ServiceStateName(status.dwCurrentState)) {
         platform.WriteWide(wt::FormatW(L"unexpected service status %hs\n", stateName));
@@ -98,7 +99,7 @@ int StartAndWait(const Platform& platform, SC_HANDLE manager, const wchar_t* nam
         platform.WriteWide(wt::FormatW(L"unexpected service status %d\n",
                                        static_cast<int>(status.dwCurrentState)));
       }
-      return status.dwCurrentState == SERVICE_STOPPED ? 8 : 9;
+      return status.dwCurrentState == SERVICE_STOPPED ? kLaunchStopped : kLaunchOtherState;
   }
 }
 
@@ -106,21 +107,21 @@ int SvclaunchMain(const Platform& platform, int argc, wchar_t** argv) {
   if (argc != 2 && argc != 3) {
     const wchar_t* program = argc > 0 && argv[0] ? argv[0] : L"";
     platform.WriteWide(wt::FormatW(L"usage is %ls <service_name> [<timeout>]\n", program));
-    return 1;
+    return kLaunchUsage;
   }
   std::int64_t seconds = kDefaultTimeoutSeconds;
   if (argc == 3) {
     seconds = ParseTimeoutSeconds(argv[2]);
     if (seconds == 0) {
       platform.WriteWide(wt::FormatW(L"invalid timeout %ls\n", argv[2]));
-      return 1;
+      return kLaunchUsage;
     }
   }
   wt::Owned manager(platform.CloseServiceHandle,
                     platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) {
     ReportSystemError(platform, "Attempt to open Service Control Manager", platform.GetLastError());
-    return 10;
+    return kLaunchNoManager;
   }
   return StartAndWait(platform, manager.get(), argv[1], StartTimeoutMs(seconds));
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "exit_codes.h"
 #include "wt/owned.h"
 
 namespace svcctl {
@@ -31,13 +32,13 @@ DWORD ChangeDescription(const Platform& platform, const wchar_t* name, const wch
   if (!platform.ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, &info)) {
     return FailureCode(platform);
   }
-  return 0;
+  return kRedescChanged;
 }
 
 int SvcredescMain(const Platform& platform, int argc, wchar_t** argv) {
   if (argc != 3) {
     platform.WriteWide(L"USAGE:\n  svcredesc <servicename> <description>\n");
-    return -1;
+    return kRedescUsage;
   }
   return static_cast<int>(ChangeDescription(platform, argv[1], argv[2]));
 }
