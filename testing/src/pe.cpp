@@ -1,5 +1,6 @@
 #include "wttest/pe.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
@@ -77,6 +78,14 @@ PeInfo ReadPe(const std::wstring& path) {
     IMAGE_SECTION_HEADER s;
     if (!img.Read(sectionTable + i * sizeof s, &s)) return info;
     img.sections.push_back(s);
+    const char* name = reinterpret_cast<const char*>(s.Name);
+    std::string text(name, strnlen(name, IMAGE_SIZEOF_SHORT_NAME));
+    // A longer name is "/<offset>" into the string table after the symbols.
+    if (text.size() > 1 && text[0] == '/' && file.PointerToSymbolTable) {
+      const size_t strings = file.PointerToSymbolTable + size_t{file.NumberOfSymbols} * 18;
+      text = img.String(strings + std::strtoul(text.c_str() + 1, nullptr, 10));
+    }
+    info.sections.push_back(text);
   }
 
   if (importDir.VirtualAddress) {

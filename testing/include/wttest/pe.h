@@ -17,6 +17,9 @@ struct PeInfo {
   std::vector<std::string> imports;  // DLL names, as written in the file
   std::vector<std::string> exports;  // exported function names
   std::vector<WORD> resourceTypes;   // integer ids of the top resource level
+  // Section names, the long ones (".eh_frame", ".debug_info") read from the
+  // file's string table.
+  std::vector<std::string> sections;
 };
 
 PeInfo ReadPe(const std::wstring& path);

@@ -1,0 +1,136 @@
+// What a Windows team expects of every file in dist/: a version resource
+// that names the file, the product and its version, and no debug
+// information. Reads the installed files of both architectures.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "wttest/pe.h"
+#include "wttest/platform.h"
+
+namespace {
+
+// dist/, from the environment the test registration sets.
+std::wstring DistRoot() {
+  wchar_t buffer[MAX_PATH * 2] = {};
+  const DWORD n = GetEnvironmentVariableW(L"WT_DIST_ROOT", buffer, MAX_PATH * 2);
+  return n > 0 && n < MAX_PATH * 2 ? std::wstring(buffer) : std::wstring();
+}
+
+struct VersionInfo {
+  bool present = false;
+  DWORD fileMS = 0, fileLS = 0, productMS = 0, productLS = 0, fileType = 0;
+  std::wstring Get(const wchar_t* name) const {
+    for (const auto& [key, value] : strings) {
+      if (key == name) return value;
+    }
+    return L"<missing>";
+  }
+  std::vector<std::pair<std::wstring, std::wstring>> strings;
+};
+
+VersionInfo ReadVersion(const std::wstring& path) {
+  VersionInfo v;
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  if (size == 0) return v;
+  std::vector<BYTE> block(size);
+  if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return v;
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) ||
+      length < sizeof *fixed) {
+    return v;
+  }
+  v.present = true;
+  v.fileMS = fixed->dwFileVersionMS;
+  v.fileLS = fixed->dwFileVersionLS;
+  v.productMS = fixed->dwProductVersionMS;
+  v.productLS = fixed->dwProductVersionLS;
+  v.fileType = fixed->dwFileType;
+  for (const wchar_t* name : {L"FileDescription", L"FileVersion", L"InternalName", L"LegalCopyright",
+                              L"OriginalFilename", L"ProductName", L"ProductVersion"}) {
+    wchar_t* text = nullptr;
+    const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+    if (VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&text), &length) &&
+        text) {
+      v.strings.emplace_back(name, std::wstring(text));
+    }
+  }
+  return v;
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return names;
+}
+
+struct Expected {
+  const wchar_t* arch;
+  const wchar_t* file;
+};
+
+// Each deliverable in the architecture it ships for; the JNI libraries in
+// both (a 64-bit Java VM needs them too).
+const Expected kDeliverables[] = {
+    {L"x86", L"acctmgr.exe"},      {L"x86", L"svcdefine.exe"},  {L"x86", L"svclaunch.exe"},
+    {L"x86", L"libHostProbe.dll"}, {L"x64", L"svchalt.exe"},    {L"x64", L"svcredesc.exe"},
+    {L"x64", L"libHostProbe.dll"},
+};
+
+TEST(Deliverables, EveryOneIsInstalledWhereItShips) {
+  const std::wstring root = DistRoot();
+  ASSERT_FALSE(root.empty()) << "WT_DIST_ROOT is not set";
+  for (const Expected& e : kDeliverables) {
+    const std::wstring path = root + L"\\" + e.arch + L"\\" + e.file;
+    EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << wttest::Narrow(path);
+  }
+}
+
+TEST(Deliverables, EachCarriesItsVersionResourceAndNoDebugInformation) {
+  const std::wstring root = DistRoot();
+  ASSERT_FALSE(root.empty()) << "WT_DIST_ROOT is not set";
+  const std::wstring version = WT_PROJECT_VERSION;
+  int seen = 0;
+  for (const wchar_t* arch : {L"x86", L"x64"}) {
+    for (const std::wstring& name : FilesIn(root + L"\\" + arch)) {
+      const std::wstring path = root + L"\\" + arch + L"\\" + name;
+      SCOPED_TRACE(wttest::Narrow(path));
+      ++seen;
+      const bool dll = name.size() > 4 && name.compare(name.size() - 4, 4, L".dll") == 0;
+      const VersionInfo v = ReadVersion(path);
+      ASSERT_TRUE(v.present);
+      EXPECT_EQ(v.fileMS, DWORD{WT_PROJECT_VERSION_MAJOR} << 16 | WT_PROJECT_VERSION_MINOR);
+      EXPECT_EQ(v.fileLS, DWORD{WT_PROJECT_VERSION_PATCH} << 16);
+      EXPECT_EQ(v.productMS, v.fileMS);
+      EXPECT_EQ(v.productLS, v.fileLS);
+      EXPECT_EQ(v.fileType, dll ? DWORD{VFT_DLL} : DWORD{VFT_APP});
+      EXPECT_EQ(v.Get(L"FileVersion"), version + L".0");
+      EXPECT_EQ(v.Get(L"ProductVersion"), version);
+      EXPECT_EQ(v.Get(L"OriginalFilename"), name);
+      EXPECT_EQ(v.Get(L"InternalName"), name.substr(0, name.size() - 4));
+      EXPECT_EQ(v.Get(L"ProductName"), WT_PRODUCT_NAME);
+      EXPECT_GT(v.Get(L"FileDescription").size(), 10u);
+      EXPECT_EQ(v.Get(L"LegalCopyright").rfind(L"Copyright (C) ", 0), 0u);
+
+      const wttest::PeInfo pe = wttest::ReadPe(path);
+      ASSERT_TRUE(pe.valid);
+      for (const std::string& section : pe.sections) {
+        EXPECT_NE(section.rfind(".debug", 0), 0u) << "debug section " << section;
+      }
+    }
+  }
+  EXPECT_GE(seen, static_cast<int>(std::size(kDeliverables)));
+}
+
+}  // namespace
