@@ -2,13 +2,19 @@
 
 #include "wt/output.h"
 #include "wt/syserror.h"
+#include "wt/system_proc.h"
 
 namespace svcdefine {
 
 std::wstring CatalogueText(int id) {
+  // user32 is bound on first use, so that a usage run never loads it.
+  static const auto loadString =
+      wt::SystemProc<decltype(&::LoadStringW)>(L"user32.dll", "LoadStringW");
   wchar_t buffer[2048];
-  const int length = LoadStringW(GetModuleHandleW(nullptr), static_cast<UINT>(id), buffer,
-                                 static_cast<int>(sizeof buffer / sizeof buffer[0]));
+  const int length = loadString
+                         ? loadString(GetModuleHandleW(nullptr), static_cast<UINT>(id), buffer,
+                                      static_cast<int>(sizeof buffer / sizeof buffer[0]))
+                         : 0;
   return std::wstring(buffer, length > 0 ? static_cast<size_t>(length) : 0);
 }
 
