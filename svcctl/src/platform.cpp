@@ -24,6 +24,7 @@ const Platform& RealPlatform() {
       ::StartServiceW,
       ::ChangeServiceConfig2W,
       ::FormatMessageA,
+      ::FormatMessageW,
       ::LocalAlloc,
       ::LocalFree,
       ::GetLastError,

@@ -25,6 +25,7 @@ struct Platform {
   decltype(&::StartServiceW) StartServiceW;
   decltype(&::ChangeServiceConfig2W) ChangeServiceConfig2W;
   decltype(&::FormatMessageA) FormatMessageA;
+  decltype(&::FormatMessageW) FormatMessageW;
   decltype(&::LocalAlloc) LocalAlloc;
   decltype(&::LocalFree) LocalFree;
   decltype(&::GetLastError) GetLastError;

@@ -155,7 +155,8 @@ int StopVisit(StopRun& run, const std::wstring& givenName, int depth) {
   const DWORD startTick = platform.GetTickCount();
   SERVICE_STATUS_PROCESS status = {};
   // A failed query leaves the state unknown; the stop request then decides.
-  const bool known = QueryStatus(platform, handle.get(), status) == 0;
+  DWORD firstQueryError = 0;
+  const bool known = QueryStatus(platform, handle.get(), status, &firstQueryError);
   const DWORD state = known ? status.dwCurrentState : 0;
   if (known && state == SERVICE_STOPPED) {
     trace.Line(L":Service %ls is already stopped\n", service);
@@ -192,7 +193,7 @@ int StopVisit(StopRun& run, const std::wstring& givenName, int depth) {
         trace.Line(L":after %dms, checkpoint %d wait hint = %dms\n", static_cast<int>(elapsed),
                    static_cast<int>(status.dwCheckPoint), static_cast<int>(status.dwWaitHint));
       });
-  if (wait.queryError) {
+  if (wait.queryFailed) {
     ReportSystemError(platform, "Attempt to query service Status", wait.queryError);
     return kHaltQueryFailed;
   }

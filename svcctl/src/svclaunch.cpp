@@ -23,13 +23,14 @@ int StartAndWait(const Platform& platform, SC_HANDLE manager, const wchar_t* nam
                    platform.OpenServiceW(manager, name, kServiceAccess));
   if (!handle) {
     const DWORD error = platform.GetLastError();
-    ReportSystemError(platform, "Attempt to open service handle", error);
+    ReportSystemErrorWide(platform, L"Attempt to open service handle", error);
     return error == ERROR_INVALID_NAME ? kLaunchInvalidName : kLaunchOpenFailed;
   }
 
   SERVICE_STATUS_PROCESS status = {};
   // A failed query leaves the state unknown; the start request then decides.
-  const bool known = QueryStatus(platform, handle.get(), status) == 0;
+  DWORD firstQueryError = 0;
+  const bool known = QueryStatus(platform, handle.get(), status, &firstQueryError);
   bool startNeeded = true;
   if (known) {
     switch (status.dwCurrentState) {
@@ -57,11 +58,11 @@ int StartAndWait(const Platform& platform, SC_HANDLE manager, const wchar_t* nam
 
   if (startNeeded && !platform.StartServiceW(handle.get(), 0, nullptr)) {
     const DWORD error = platform.GetLastError();
-    ReportSystemError(platform, "Attempt to start service", error);
+    ReportSystemErrorWide(platform, L"Attempt to start service", error);
     return kLaunchStartRefused;
   }
-  if (const DWORD error = QueryStatus(platform, handle.get(), status)) {
-    ReportSystemError(platform, "Attempt to query service Status", error);
+  if (DWORD error = 0; !QueryStatus(platform, handle.get(), status, &error)) {
+    ReportSystemErrorWide(platform, L"Attempt to query service Status", error);
     return kLaunchQueryFailed;
   }
 
@@ -72,8 +73,8 @@ int StartAndWait(const Platform& platform, SC_HANDLE manager, const wchar_t* nam
             L"after %dms, checkpoint %d wait hint = %dms\n", static_cast<int>(elapsed),
             static_cast<int>(status.dwCheckPoint), static_cast<int>(status.dwWaitHint)));
       });
-  if (wait.queryError) {
-    ReportSystemError(platform, "Attempt to query service Status", wait.queryError);
+  if (wait.queryFailed) {
+    ReportSystemErrorWide(platform, L"Attempt to query service Status", wait.queryError);
     return kLaunchQueryFailed;
   }
   handle.reset();
@@ -120,7 +121,8 @@ int SvclaunchMain(const Platform& platform, int argc, wchar_t** argv) {
   wt::Owned manager(platform.CloseServiceHandle,
                     platform.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) {
-    ReportSystemError(platform, "Attempt to open Service Control Manager", platform.GetLastError());
+    ReportSystemErrorWide(platform, L"Attempt to open Service Control Manager",
+                          platform.GetLastError());
     return kLaunchNoManager;
   }
   return StartAndWait(platform, manager.get(), argv[1], StartTimeoutMs(seconds));

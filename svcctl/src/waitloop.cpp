@@ -6,14 +6,16 @@
 
 namespace svcctl {
 
-DWORD QueryStatus(const Platform& platform, SC_HANDLE service, SERVICE_STATUS_PROCESS& status) {
+bool QueryStatus(const Platform& platform, SC_HANDLE service, SERVICE_STATUS_PROCESS& status,
+                 DWORD* error) {
   DWORD needed = 0;
   if (platform.QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO,
                                     reinterpret_cast<BYTE*>(&status), sizeof status, &needed)) {
-    return 0;
+    *error = 0;
+    return true;
   }
-  const DWORD error = platform.GetLastError();
-  return error != 0 ? error : ERROR_GEN_FAILURE;
+  *error = platform.GetLastError();
+  return false;
 }
 
 WaitResult WaitWhilePending(const Platform& platform, SC_HANDLE service, DWORD pendingState,
@@ -33,8 +35,8 @@ WaitResult WaitWhilePending(const Platform& platform, SC_HANDLE service, DWORD p
     if (expired) break;
 
     platform.Sleep(PollIntervalMs(status.dwWaitHint, timeoutMs - elapsed));
-    if (const DWORD error = QueryStatus(platform, service, status)) {
-      result.queryError = error;
+    if (!QueryStatus(platform, service, status, &result.queryError)) {
+      result.queryFailed = true;
       return result;
     }
     const DWORD now = platform.GetTickCount();

@@ -11,7 +11,8 @@
 namespace svcctl {
 
 struct WaitResult {
-  DWORD queryError = 0;       // nonzero: a status query failed with this code
+  bool queryFailed = false;   // a status query failed ...
+  DWORD queryError = 0;       // ... leaving this error (0 when it set none)
   bool hintExceeded = false;  // once the wait hint passed without progress
 };
 
@@ -26,8 +27,10 @@ WaitResult WaitWhilePending(const Platform& platform, SC_HANDLE service, DWORD p
                             SERVICE_STATUS_PROCESS& status,
                             const std::function<void(DWORD elapsedMs)>& onPoll);
 
-// QueryServiceStatusEx at level SC_STATUS_PROCESS_INFO into status; returns 0
-// or the error code of the failed query.
-DWORD QueryStatus(const Platform& platform, SC_HANDLE service, SERVICE_STATUS_PROCESS& status);
+// QueryServiceStatusEx at level SC_STATUS_PROCESS_INFO into status. False
+// when the query failed, with the error it left in *error, which may be 0:
+// the failure is told by the result, never by the code.
+bool QueryStatus(const Platform& platform, SC_HANDLE service, SERVICE_STATUS_PROCESS& status,
+                 DWORD* error);
 
 }  // namespace svcctl

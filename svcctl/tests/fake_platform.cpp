@@ -104,6 +104,10 @@ struct Thunks {
                                      LPSTR buffer, DWORD size, va_list* args) {
     return current->FormatMessageA(flags, source, id, language, buffer, size, args);
   }
+  static DWORD WINAPI FormatMessageW(DWORD flags, LPCVOID source, DWORD id, DWORD language,
+                                     LPWSTR buffer, DWORD size, va_list* args) {
+    return current->FormatMessageW(flags, source, id, language, buffer, size, args);
+  }
   static HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes) {
     return current->LocalAlloc(flags, bytes);
   }
@@ -129,6 +133,7 @@ FakePlatform::operator const Platform&() {
       Thunks::StartServiceW,
       Thunks::ChangeServiceConfig2W,
       Thunks::FormatMessageA,
+      Thunks::FormatMessageW,
       Thunks::LocalAlloc,
       Thunks::LocalFree,
       Thunks::GetLastError,
@@ -321,6 +326,23 @@ DWORD FakePlatform::FormatMessageA(DWORD flags, const void*, DWORD messageId, DW
   std::memcpy(block, it->second.c_str(), it->second.size() + 1);
   *reinterpret_cast<char**>(buffer) = static_cast<char*>(block);
   return static_cast<DWORD>(it->second.size());
+}
+
+DWORD FakePlatform::FormatMessageW(DWORD flags, const void*, DWORD messageId, DWORD,
+                                   wchar_t* buffer, DWORD, va_list*) {
+  formatWideFlags.push_back(flags);
+  auto it = messages.find(messageId);
+  if (it == messages.end() || !(flags & FORMAT_MESSAGE_ALLOCATE_BUFFER)) {
+    Fail(ERROR_MR_MID_NOT_FOUND);
+    return 0;
+  }
+  const std::wstring text(it->second.begin(), it->second.end());  // the texts are ASCII
+  const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  HLOCAL block = ::LocalAlloc(LMEM_FIXED, bytes);
+  live_.insert(block);
+  std::memcpy(block, text.c_str(), bytes);
+  *reinterpret_cast<wchar_t**>(buffer) = static_cast<wchar_t*>(block);
+  return static_cast<DWORD>(text.size());
 }
 
 HLOCAL FakePlatform::LocalAlloc(UINT flags, SIZE_T bytes) {

@@ -74,6 +74,7 @@ class FakePlatform final {
   std::vector<DWORD> sleeps;
   std::map<DWORD, std::string> messages;  // FormatMessageA texts by code
   std::vector<DWORD> formatFlags, formatLanguages;
+  std::vector<DWORD> formatWideFlags;
   // Called before each EnumDependentServicesW with its 0-based number, so a
   // test can add a dependent between the calls.
   std::function<void(int call)> beforeEnum;
@@ -100,6 +101,9 @@ class FakePlatform final {
   BOOL ChangeServiceConfig2W(SC_HANDLE service, DWORD level, void* info);
   DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId, DWORD languageId,
                        char* buffer, DWORD size, va_list* args);
+  // The same texts, widened; its calls are counted in formatWideFlags.
+  DWORD FormatMessageW(DWORD flags, const void* source, DWORD messageId, DWORD languageId,
+                       wchar_t* buffer, DWORD size, va_list* args);
   HLOCAL LocalAlloc(UINT flags, SIZE_T bytes);
   HLOCAL LocalFree(HLOCAL memory);
   DWORD GetLastError() { return lastError_; }

@@ -239,6 +239,13 @@ TEST_F(SvclaunchTest, FailuresGiveTheirCodesAndErrorLines) {
        L"S", 5, "Attempt to query service Status failed due to error 6:The handle is invalid. "},
       {"manager refused", [](FakePlatform& f) { f.managerError = ERROR_ACCESS_DENIED; }, L"S", 10,
        "Attempt to open Service Control Manager failed due to error 5:Access is denied. "},
+      // A failed query is a failure whatever code it left; the line shows that code.
+      {"query fails without a code",
+       [](FakePlatform& f) {
+         f.Service(L"S").queriesBeforeFailure = 1;
+         f.Service(L"S").queryError = 0;
+       },
+       L"S", 5, "Attempt to query service Status failed due to error 0"},
   };
   for (const auto& c : cases) {
     FakePlatform f;
@@ -247,6 +254,9 @@ TEST_F(SvclaunchTest, FailuresGiveTheirCodesAndErrorLines) {
     EXPECT_EQ(testing::RunMain(SvclaunchMain, f, {L"svclaunch", c.service}), c.code) << c.name;
     EXPECT_EQ(f.out, c.out) << c.name;
     EXPECT_TRUE(f.AllReleased()) << c.name;
+    // System texts are fetched wide, as svclaunch writes all its text.
+    EXPECT_TRUE(f.formatFlags.empty()) << c.name;
+    EXPECT_EQ(f.formatWideFlags, std::vector<DWORD>{0x13FF}) << c.name;
   }
 }
 
