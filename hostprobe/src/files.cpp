@@ -1,6 +1,6 @@
-// File operations for a 32-bit process on 64-bit Windows: a copy and a delete
-// that reach the real system folder, a move with Windows flags, short names
-// and a write-lock probe.
+// File operations for the deployment tool: a copy and a delete that reach
+// the real (64-bit) system folder from a 32-bit process on 64-bit Windows, a
+// move with Windows flags, short names and a write-lock probe.
 #include <cstdint>
 
 #include "jnisupport/jnisupport.h"
@@ -16,10 +16,18 @@ namespace {
 
 // Runs action with WOW64 file-system redirection switched off. Redirection is
 // a per-thread setting, so only the calling thread is affected, and only
-// until the revert. Where redirection cannot or need not be switched off
-// (no WOW64, no redirection functions) nothing is done and the result is 1.
+// until the revert.
+//
+// A 64-bit process sees the 64-bit system folder as its own: the action runs
+// as it is and its real outcome is the result. In a 32-bit process where
+// redirection cannot or need not be switched off (no WOW64, that is 32-bit
+// Windows with no 64-bit system folder; no redirection functions) nothing is
+// done and the result is 1.
 template <typename Action>
 jint WithoutRedirection(const Platform& p, Action action) {
+  if constexpr (sizeof(void*) == 8) {
+    return action() ? 1 : 0;
+  }
   if (!IsRunningUnderWow64(p)) return 1;
   HMODULE kernel32 = p.GetModuleHandleA("kernel32.dll");
   if (!kernel32) return 1;

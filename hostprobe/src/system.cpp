@@ -31,9 +31,14 @@ int RemoveFontCompletely(const Platform& p, const wchar_t* path) {
   return 0;
 }
 
+// Both font calls announce a font change in every case, a failure (a null
+// or unconvertible path included) as well.
 jint RegisterFont(const Platform& p, JNIEnv* env, jstring file) {
   WideText path = JStringToWideText(env, file);
-  if (!path) return 0;
+  if (!path) {
+    AnnounceFontChange(p);
+    return 0;
+  }
   jint result = 0;
   if (RemoveFontCompletely(p, path.get())) result = p.AddFontResourceW(path.get()) > 0 ? 1 : 0;
   AnnounceFontChange(p);
@@ -42,7 +47,10 @@ jint RegisterFont(const Platform& p, JNIEnv* env, jstring file) {
 
 jint UnregisterFont(const Platform& p, JNIEnv* env, jstring file) {
   WideText path = JStringToWideText(env, file);
-  if (!path) return 0;
+  if (!path) {
+    AnnounceFontChange(p);
+    return 0;
+  }
   const jint result = RemoveFontCompletely(p, path.get());
   AnnounceFontChange(p);
   return result;
