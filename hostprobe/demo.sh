@@ -8,12 +8,7 @@
 # test host and prints each answer (no METHOD: every host question).
 probe() {
   local arch=$1; shift
-  printf '\n> libHostProbe.dll (%s)' "$arch"
-  local a
-  for a in "$@"; do
-    case $a in *' '*) printf " '%s'" "$a" ;; *) printf ' %s' "$a" ;; esac
-  done
-  printf '\n'
+  printf '\n> libHostProbe.dll (%s)%s\n' "$arch" "$(winargs "$@")"
   (cd "$ROOT/dist/$arch" && "$WINE" "$ROOT/build/$arch/bin/probe_host.exe" libHostProbe.dll "$@" </dev/null 2>&1) \
     | tr -d '\r' || true
 }
