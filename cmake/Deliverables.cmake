@@ -90,3 +90,22 @@ function(wt_message_table target mcfile)
   target_sources(${target} PRIVATE ${outdir}/${name}.rc ${outdir}/${name}.h)
   target_include_directories(${target} PUBLIC ${outdir})
 endfunction()
+
+# wt_exit_codes_documented(<program> PAGE <docs page> CODES <file>:<enum>...)
+# A test that fails when the program's reference page lacks one of the exit
+# codes its code defines (cmake/CheckExitCodes.cmake). Registered once, in
+# the x64 tree.
+function(wt_exit_codes_documented program)
+  cmake_parse_arguments(ARG "" "PAGE" "CODES" ${ARGN})
+  if(NOT BUILD_TESTING OR NOT WT_ARCH STREQUAL "x64")
+    return()
+  endif()
+  set(codes "")
+  foreach(spec IN LISTS ARG_CODES)
+    list(APPEND codes "${CMAKE_CURRENT_SOURCE_DIR}/${spec}")
+  endforeach()
+  string(REPLACE ";" "\\;" codes "${codes}")
+  add_test(NAME docs/${program}_exit_codes
+    COMMAND ${CMAKE_COMMAND} -DPAGE=${PROJECT_SOURCE_DIR}/${ARG_PAGE} "-DCODES=${codes}"
+      -P ${PROJECT_SOURCE_DIR}/cmake/CheckExitCodes.cmake)
+endfunction()

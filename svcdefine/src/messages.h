@@ -1,10 +1,12 @@
-// Ids of svcdefine's string table (svcdefine.rc). The id of every error
-// message is also the exit code that goes with it.
+// svcdefine's exit codes, and the ids of its string table (svcdefine.rc):
+// the id of every error message is also the exit code that goes with it.
 #pragma once
 
 namespace svcdefine {
 
-enum Message : int {
+enum ExitCode : int {
+  kUsageExitCode = -1,  // every usage error; a caller sees it as 0xFFFFFFFF
+  kSucceeded = 0,
   kIniNotFound = 101,
   kServiceNameNotFound = 201,
   kDisplayNameNotFound = 202,
@@ -22,10 +24,9 @@ enum Message : int {
   kControlServiceFailed = 506,
   kStopServiceFailed = 507,
   kDeleteServiceFailed = 508,
-  kProcessingIniFile = 901,
 };
 
-// Exit code of every usage error; a caller sees it as 0xFFFFFFFF.
-constexpr int kUsageExitCode = -1;
+// The progress line's text; never an exit code.
+constexpr int kProcessingIniFile = 901;
 
 }  // namespace svcdefine

@@ -1,0 +1,41 @@
+# Checks that a reference page lists every exit code a program's code
+# defines, each as a table cell "| <code> |".
+#
+#   cmake -DPAGE=<page.md> -DCODES=<file>:<enum>[;<file>:<enum>...] -P CheckExitCodes.cmake
+#
+# <enum> names an enum in <file> whose enumerators are the exit codes
+# ("kName = <number>,"); every number given there must be on the page.
+foreach(var PAGE CODES)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "CheckExitCodes: ${var} is not set")
+  endif()
+endforeach()
+file(READ "${PAGE}" page)
+set(missing "")
+set(count 0)
+foreach(spec IN LISTS CODES)
+  string(REGEX MATCH "^(.*):([A-Za-z_][A-Za-z0-9_]*)$" ignored "${spec}")
+  set(file "${CMAKE_MATCH_1}")
+  set(enum "${CMAKE_MATCH_2}")
+  file(READ "${file}" source)
+  string(REGEX MATCH "enum ${enum}[^{]*{[^}]*}" block "${source}")
+  if(block STREQUAL "")
+    message(FATAL_ERROR "CheckExitCodes: no enum ${enum} in ${file}")
+  endif()
+  string(REGEX MATCHALL "=[ \t]*-?[0-9]+" values "${block}")
+  foreach(value IN LISTS values)
+    string(REGEX REPLACE "^=[ \t]*" "" code "${value}")
+    math(EXPR count "${count} + 1")
+    string(FIND "${page}" "| ${code} |" at)
+    if(at EQUAL -1)
+      list(APPEND missing "${code}")
+    endif()
+  endforeach()
+endforeach()
+if(count EQUAL 0)
+  message(FATAL_ERROR "CheckExitCodes: no exit codes found in ${CODES}")
+endif()
+if(missing)
+  message(FATAL_ERROR "${PAGE} does not list exit codes: ${missing}")
+endif()
+message(STATUS "${PAGE}: all ${count} exit codes listed")
