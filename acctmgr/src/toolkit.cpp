@@ -171,8 +171,8 @@ int LocateInstallation(Context& ctx) {
   if (ReadValue(p, key.get(), L"DefaultRoot", &root) != ERROR_SUCCESS) return kNoInstallRoot;
   key.reset();
 
-  // The toolkit reads VQPATH into 1024 characters: a longer value is
-  // refused, never cut, since a cut one would name another folder.
+  // The new value is bounded to 1024 characters: a longer one is refused,
+  // never cut, since a cut path would name another folder.
   const std::wstring value = ComposeSearchPath(old, root, kSearchPathChars);
   if (value.empty()) {
     const wchar_t* args[] = {L"VQPATH"};
@@ -284,6 +284,7 @@ void SetLibraryName(const Platform& p, Session& s) {
   std::wstring debug;
   s.libraryName = ReadVariable(p, L"VQDEBUG", &debug) ? L"vqmkd.dll" : L"vqmk.dll";
   s.libraryName.copy(s.record.fields.libraryName, s.libraryName.size());
+  s.record.fields.libraryName[s.libraryName.size()] = L'\0';
 }
 
 // The bridge, when WUSEIS asks for it: its resolver sees every candidate
