@@ -17,13 +17,19 @@ int Run(Context& ctx, int argc, wchar_t** argv) {
       case Command::AddUserRights:
         code = AddUserRights(ctx, argc, argv);
         break;
+      case Command::CheckPassword:
+        code = CheckPassword(ctx, argc, argv, LOGON32_LOGON_BATCH);
+        break;
+      case Command::CheckNetworkPassword:
+        code = CheckPassword(ctx, argc, argv, LOGON32_LOGON_NETWORK);
+        break;
       case Command::CheckGroup:
         code = CheckUserGroup(ctx, argc, argv);
         break;
       case Command::CheckAdmin:
         code = CheckUserAdmin(ctx);
         break;
-      default:  // the password checks are not available in this build
+      default:
         code = kUsage;
         break;
     }

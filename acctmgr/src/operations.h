@@ -5,6 +5,7 @@
 #include <string>
 
 #include "console.h"
+#include "wt/owned.h"
 
 namespace acctmgr {
 
@@ -15,6 +16,20 @@ DWORD CurrentUserName(const Platform& p, std::wstring* name);
 int AddUserRights(Context& ctx, int argc, wchar_t** argv);   // -aur
 int CheckUserGroup(Context& ctx, int argc, wchar_t** argv);  // -cug
 int CheckUserAdmin(Context& ctx);                            // -cuadmin
+
+// -cupw (logon type LOGON32_LOGON_BATCH) and -cunpw (LOGON32_LOGON_NETWORK):
+// verifies a password by a real logon.
+int CheckPassword(Context& ctx, int argc, wchar_t** argv, DWORD logonType);
+
+// A block from the platform's LocalAlloc, released through its LocalFree.
+using OwnedBlock = wt::Owned<decltype(&::LocalFree)>;
+
+// Decodes an encoded password ("{...}") with the product's VQ toolkit. On 0,
+// *password points to the plain text in *plain, a zero-terminated copy of
+// *plainBytes bytes that the caller owns and wipes before releasing it.
+// Otherwise the exit code (200-202, 205, 210-214), its line already printed
+// where it has one; *password is then not to be used.
+int DecodePassword(Context& ctx, const wchar_t** password, OwnedBlock* plain, size_t* plainBytes);
 
 // The driver: dispatches one command, prints the usage text where the result
 // is 1 and the closing line on every path. Returns the exit code.

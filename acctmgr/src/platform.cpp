@@ -1,6 +1,7 @@
 #include "platform.h"
 
 #include <cstdio>
+#include <cwchar>
 
 #include "wt/output.h"
 
@@ -13,6 +14,10 @@ void WriteWideReal(Stream s, std::wstring_view text) {
 
 void WriteNarrowReal(Stream s, std::string_view text) {
   wt::WriteNarrow(s == Stream::Out ? stdout : stderr, text);
+}
+
+bool ReadLineReal(wchar_t* buffer, int count) {
+  return std::fgetws(buffer, count, stdin) != nullptr;
 }
 
 }  // namespace
@@ -43,6 +48,22 @@ const Platform& RealPlatform() {
       ::GetTokenInformation,
       ::IsWellKnownSid,
       ::CloseHandle,
+      ::LogonUserW,
+      ReadLineReal,
+      ::RegOpenKeyExW,
+      ::RegQueryValueExW,
+      ::RegCloseKey,
+      ::GetEnvironmentVariableA,
+      ::SetEnvironmentVariableW,
+      ::GetModuleFileNameW,
+      ::SearchPathW,
+      ::LoadLibraryW,
+      ::LoadLibraryExW,
+      ::GetProcAddress,
+      ::FreeLibrary,
+      ::FormatMessageA,
+      ::WideCharToMultiByte,
+      ::MultiByteToWideChar,
   };
   return real;
 }

@@ -53,6 +53,29 @@ struct Platform {
   decltype(&::GetTokenInformation) GetTokenInformation;
   decltype(&::IsWellKnownSid) IsWellKnownSid;
   decltype(&::CloseHandle) CloseHandle;
+
+  // The password check. ReadLine reads one line of standard input with the
+  // runtime's line reader into buffer (count characters, terminator
+  // included; a longer line is left in the stream); false at end of input.
+  decltype(&::LogonUserW) LogonUserW;
+  bool (*ReadLine)(wchar_t* buffer, int count);
+
+  // The toolkit loader: the product's registry keys, the search variables,
+  // the libraries and their error texts.
+  decltype(&::RegOpenKeyExW) RegOpenKeyExW;
+  decltype(&::RegQueryValueExW) RegQueryValueExW;
+  decltype(&::RegCloseKey) RegCloseKey;
+  decltype(&::GetEnvironmentVariableA) GetEnvironmentVariableA;
+  decltype(&::SetEnvironmentVariableW) SetEnvironmentVariableW;
+  decltype(&::GetModuleFileNameW) GetModuleFileNameW;
+  decltype(&::SearchPathW) SearchPathW;
+  decltype(&::LoadLibraryW) LoadLibraryW;
+  decltype(&::LoadLibraryExW) LoadLibraryExW;
+  decltype(&::GetProcAddress) GetProcAddress;
+  decltype(&::FreeLibrary) FreeLibrary;
+  decltype(&::FormatMessageA) FormatMessageA;
+  decltype(&::WideCharToMultiByte) WideCharToMultiByte;
+  decltype(&::MultiByteToWideChar) MultiByteToWideChar;
 };
 
 // The table of the real functions.

@@ -15,7 +15,7 @@ TEST(Driver, NoArgumentsPrintsTheUsageAndExitsWith1) {
 }
 
 TEST(Driver, CommandWordsAreMatchedWholeAndWithCase) {
-  for (const wchar_t* word : {L"-AUR", L"-aurx", L"-cu", L"aur", L"-Cuadmin", L"", L"-cupw", L"-cunpw"}) {
+  for (const wchar_t* word : {L"-AUR", L"-aurx", L"-cu", L"aur", L"-Cuadmin", L"", L"-CUPW", L"-cupwx"}) {
     SCOPED_TRACE(testing::PrintToString(std::wstring(word)));
     Script s;
     s.tokenGroups = {{WinBuiltinAdministratorsSid, SE_GROUP_ENABLED}};

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "e2e_support.h"
 #include "expected_usage.h"
 #include "wttest/pe.h"
 #include "wttest/platform.h"
@@ -16,6 +17,8 @@
 
 namespace {
 
+using acctmgr_test::Closing;
+using acctmgr_test::OnPipe;
 using wttest::JoinCommandLine;
 using wttest::Narrow;
 
@@ -23,28 +26,6 @@ std::wstring Exe() { return wttest::ArchProgram(L"x86", L"acctmgr.exe"); }
 
 wttest::ProcessResult RunAcctmgr(std::initializer_list<std::wstring> args, wttest::ProcessOptions o = {}) {
   return wttest::RunProcess(Exe(), JoinCommandLine(args), o);
-}
-
-// Text as the program's stream carries it: the ANSI code page, line feeds
-// doubled up by the text-mode translation.
-std::string OnPipe(const std::wstring& text) {
-  std::string bytes;
-  if (!text.empty()) {
-    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    bytes.resize(static_cast<size_t>(n));
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &bytes[0], n, nullptr, nullptr);
-  }
-  std::string out;
-  for (char c : bytes) {
-    if (c == '\n') out += "\r\n";
-    else out.push_back(c);
-  }
-  return out;
-}
-
-std::string Closing(const std::wstring& program, int code) {
-  return OnPipe(program + L" exiting with " + std::to_wstring(code) + L" exit code\r\n");
 }
 
 std::string Usage(const std::wstring& program) { return OnPipe(acctmgr_test::ExpectedUsage(program)); }
@@ -116,6 +97,19 @@ TEST(AcctmgrProgram, EmptyOptionValuesEndWithCode2AndTheirLine) {
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, OnPipe(c.line) + Closing(L"acctmgr", 2));
   }
+}
+
+TEST(AcctmgrProgram, PasswordChecksWithoutAnEncodedPasswordNeedNoInstallation) {
+  wttest::ProcessOptions input;
+  input.input = "secret\r\n";
+  auto bare = RunAcctmgr({L"acctmgr", L"-cupw", L"-ubob", L"-s"}, input);
+  EXPECT_EQ(bare.exitCode, 219u);  // no domain: no logon
+  EXPECT_EQ(bare.out + bare.err, Closing(L"acctmgr", 219));
+
+  auto plain = RunAcctmgr({L"acctmgr", L"-cunpw", L"-ubob@corp", L"-pplain"});
+  EXPECT_EQ(plain.err.find("Using TEV"), std::string::npos);
+  // Wine accepts any logon; on Windows the made-up account is refused.
+  EXPECT_EQ(plain.exitCode, wttest::RunningUnderWine() ? 0u : 215u) << plain.err;
 }
 
 TEST(AcctmgrProgram, AdminCheckIgnoresFurtherWordsAndPrintsOneVerdict) {

@@ -15,6 +15,11 @@ std::vector<std::vector<BYTE>> g_tokenBufs;
 const HANDLE kThreadToken = reinterpret_cast<HANDLE>(0x7001);
 const HANDLE kProcessToken = reinterpret_cast<HANDLE>(0x7002);
 const LSA_HANDLE kPolicy = reinterpret_cast<LSA_HANDLE>(0x7003);
+const HANDLE kLogonToken = reinterpret_cast<HANDLE>(0x7004);
+const HKEY kVersionKey = reinterpret_cast<HKEY>(0x7005);
+const HKEY kInstallKey = reinterpret_cast<HKEY>(0x7006);
+std::vector<BYTE> g_userSid;  // the logged-on account's identifier
+const wchar_t* g_password = nullptr;  // as the logon saw it
 
 void WriteWide(acctmgr::Stream s, std::wstring_view text) {
   (s == acctmgr::Stream::Out ? g->out : g->err).append(text);
@@ -31,8 +36,96 @@ DWORD WINAPI GetEnv(LPCWSTR name, LPWSTR buffer, DWORD size) {
     buffer[1] = L'\0';
     return 1;
   }
+  const auto found = g->env.find(name);
+  if (found == g->env.end() || found->second.empty()) {
+    SetLastError(ERROR_ENVVAR_NOT_FOUND);
+    return 0;
+  }
+  const std::wstring& value = found->second;
+  if (size <= value.size()) return static_cast<DWORD>(value.size() + 1);
+  value.copy(buffer, value.size());
+  buffer[value.size()] = L'\0';
+  return static_cast<DWORD>(value.size());
+}
+
+DWORD WINAPI GetEnvA(LPCSTR, LPSTR, DWORD) {
   SetLastError(ERROR_ENVVAR_NOT_FOUND);
   return 0;
+}
+
+BOOL WINAPI SetEnv(LPCWSTR name, LPCWSTR value) {
+  if (g->setEnvError) {
+    SetLastError(g->setEnvError);
+    return FALSE;
+  }
+  g->env[name] = value ? value : L"";
+  return TRUE;
+}
+
+DWORD WINAPI ModuleName(HMODULE, LPWSTR buffer, DWORD size) {
+  return static_cast<DWORD>(std::wstring(L"C:\\nowhere\\acctmgr.exe").copy(buffer, size));
+}
+
+// fgetws: up to count - 1 characters, the line feed included when it fits.
+bool ReadLine(wchar_t* buffer, int count) {
+  if (g->inputRead >= g->input.size()) return false;
+  size_t n = 0;
+  while (n + 1 < static_cast<size_t>(count) && g->inputRead < g->input.size()) {
+    buffer[n] = g->input[g->inputRead++];
+    if (buffer[n++] == L'\n') break;
+  }
+  buffer[n] = L'\0';
+  return true;
+}
+
+BOOL WINAPI Logon(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD type, DWORD provider,
+                  PHANDLE token) {
+  ++g->logonCalls;
+  g->logonUser = user;
+  g->logonDomain = domain ? domain : L"(null)";
+  g->logonPassword = password ? password : L"(null)";
+  g_password = password;
+  g->logonType = type;
+  *token = nullptr;
+  if (provider != LOGON32_PROVIDER_DEFAULT || g->logonError) {
+    SetLastError(g->logonError ? g->logonError : ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  *token = kLogonToken;
+  ++g->heldTokens;
+  return TRUE;
+}
+
+LSTATUS WINAPI RegOpen(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY key) {
+  const std::wstring base = L"SOFTWARE\\TEV Works Inc.\\The TEV System\\";
+  *key = nullptr;
+  if (root != HKEY_LOCAL_MACHINE || options != 0 || access != KEY_READ) return ERROR_INVALID_PARAMETER;
+  if (path == base + L"CurrentVersion") *key = kVersionKey;
+  else if (path == base + g->installVersion) *key = kInstallKey;
+  else return ERROR_FILE_NOT_FOUND;
+  ++g->heldKeys;
+  return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegQuery(HKEY key, LPCWSTR name, LPDWORD, LPDWORD, LPBYTE data, LPDWORD bytes) {
+  std::wstring value;
+  if (key == kVersionKey && std::wstring(name) == L"CurrentVersion") value = g->installVersion;
+  else if (key == kInstallKey && std::wstring(name) == L"DefaultRoot") value = g->installRoot;
+  else return ERROR_FILE_NOT_FOUND;
+  const DWORD need = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
+  if (*bytes < need) {
+    *bytes = need;
+    return ERROR_MORE_DATA;
+  }
+  CopyMemory(data, value.c_str(), need);
+  *bytes = need;
+  return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegClose(HKEY key) {
+  if (key == kVersionKey || key == kInstallKey) --g->heldKeys;
+  else ++g->bookErrors;
+  return ERROR_SUCCESS;
 }
 
 HLOCAL WINAPI Alloc(UINT flags, SIZE_T bytes) {
@@ -96,6 +189,16 @@ BOOL WINAPI LookupName(LPCWSTR system, LPCWSTR name, PSID sid, LPDWORD sidSize, 
 
 BOOL WINAPI LookupSid(LPCWSTR, PSID sid, LPWSTR name, LPDWORD nameSize, LPWSTR domain,
                       LPDWORD domainSize, PSID_NAME_USE use) {
+  if (!g_userSid.empty() && EqualSid(sid, g_userSid.data())) {
+    if (g->lookupUserError || *nameSize < 256 || *domainSize < 256) {
+      SetLastError(g->lookupUserError ? g->lookupUserError : ERROR_INSUFFICIENT_BUFFER);
+      return FALSE;
+    }
+    lstrcpyW(name, L"bob");
+    lstrcpyW(domain, g->accountDomain.c_str());
+    *use = SidTypeUser;
+    return TRUE;
+  }
   if (g->lookupSidError) {
     SetLastError(g->lookupSidError);
     return FALSE;
@@ -283,8 +386,37 @@ std::vector<BYTE> TokenGroupsBlock() {
   return block;
 }
 
+// TOKEN_USER of the logged-on account; its identifier follows the header.
+BOOL UserInfo(LPVOID buffer, DWORD length, PDWORD returned) {
+  ++g->userQueries;
+  if (buffer == nullptr && g_password != nullptr) {
+    bool wiped = true;
+    for (size_t i = 0; i < g->logonPassword.size(); ++i) wiped = wiped && g_password[i] == 0;
+    g->passwordWipedAfterLogon = wiped;
+  }
+  DWORD sidSize = SECURITY_MAX_SID_SIZE;
+  g_userSid.assign(sidSize, 0);
+  CreateWellKnownSid(WinLocalServiceSid, nullptr, g_userSid.data(), &sidSize);
+  const DWORD size = static_cast<DWORD>(sizeof(TOKEN_USER) + sidSize);
+  *returned = size;
+  if (buffer == nullptr || length < size) {
+    SetLastError(buffer == nullptr ? g->userSizeError : ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  if (g->readUserError) {
+    SetLastError(g->readUserError);
+    return FALSE;
+  }
+  auto* user = static_cast<TOKEN_USER*>(buffer);
+  user->User.Sid = user + 1;
+  user->User.Attributes = 0;
+  CopyMemory(user + 1, g_userSid.data(), sidSize);
+  return TRUE;
+}
+
 BOOL WINAPI TokenInfo(HANDLE token, TOKEN_INFORMATION_CLASS cls, LPVOID buffer, DWORD length,
                       PDWORD returned) {
+  if (token == kLogonToken && cls == TokenUser) return UserInfo(buffer, length, returned);
   if ((token != kThreadToken && token != kProcessToken) || cls != TokenGroups) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -315,7 +447,7 @@ BOOL WINAPI TokenInfo(HANDLE token, TOKEN_INFORMATION_CLASS cls, LPVOID buffer, 
 }
 
 BOOL WINAPI CloseTok(HANDLE h) {
-  if (h == kThreadToken || h == kProcessToken) --g->heldTokens;
+  if (h == kThreadToken || h == kProcessToken || h == kLogonToken) --g->heldTokens;
   else ++g->bookErrors;
   return TRUE;
 }
@@ -327,6 +459,8 @@ void Use(Script* script) {
   g_blocks.clear();
   g_net.clear();
   g_sids.clear();
+  g_userSid.clear();
+  g_password = nullptr;
 }
 
 const acctmgr::Platform& Platform() {
@@ -336,6 +470,10 @@ const acctmgr::Platform& Platform() {
       AddRights,      ClosePolicy,       ::LsaNtStatusToWinError,          AllocSid,
       FreeSidFake,    LocalGroups,       Members,          NetFree,        Membership,
       OpenThreadTok,  OpenProcessTok,    TokenInfo,        ::IsWellKnownSid, CloseTok,
+      Logon,          ReadLine,          RegOpen,          RegQuery,       RegClose,
+      GetEnvA,        SetEnv,            ModuleName,       ::SearchPathW,  ::LoadLibraryW,
+      ::LoadLibraryExW, ::GetProcAddress, ::FreeLibrary,   ::FormatMessageA,
+      ::WideCharToMultiByte, ::MultiByteToWideChar,
   };
   return fake;
 }

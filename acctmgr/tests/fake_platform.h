@@ -4,6 +4,7 @@
 // allocates is counted so a leak or a double release fails the test.
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -71,18 +72,44 @@ struct Script {
   DWORD readGroupsError = 0;
   std::vector<TokenGroup> tokenGroups;
 
+  // The password check. input is standard input, read as the runtime's
+  // line reader does; the logon answers logonError (0: success).
+  std::wstring input;
+  size_t inputRead = 0;
+  DWORD logonError = 0;
+  int logonCalls = 0;
+  std::wstring logonUser, logonDomain, logonPassword;  // "(null)" for a null one
+  DWORD logonType = 0;
+  // The password's characters, looked at again when the token is first
+  // asked about its user: true when they were all zero by then.
+  bool passwordWipedAfterLogon = false;
+  // The token's user: the size query's error, the read's, the lookup's, and
+  // the domain the lookup reports.
+  DWORD userSizeError = ERROR_INSUFFICIENT_BUFFER;
+  DWORD readUserError = 0;
+  DWORD lookupUserError = 0;
+  std::wstring accountDomain = L"CORP";
+  int userQueries = 0;
+
+  // The toolkit loader: the product's registry keys, the environment.
+  std::wstring installVersion = L"7.1";
+  std::wstring installRoot = L"C:\\TEV";
+  std::map<std::wstring, std::wstring> env;
+  DWORD setEnvError = 0;
+
   // Books: what is held right now.
   int heldBlocks = 0;
   int heldSids = 0;
   int heldNetBuffers = 0;
   int heldPolicies = 0;
   int heldTokens = 0;
+  int heldKeys = 0;
   int allocCalls = 0;
   int bookErrors = 0;  // releases of something not held
 
   bool Balanced() const {
     return heldBlocks == 0 && heldSids == 0 && heldNetBuffers == 0 && heldPolicies == 0 &&
-           heldTokens == 0 && bookErrors == 0;
+           heldTokens == 0 && heldKeys == 0 && bookErrors == 0;
   }
 };
 
