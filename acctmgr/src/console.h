@@ -11,7 +11,7 @@
 namespace acctmgr {
 
 // Exit codes.
-enum : int {
+enum ExitCode : int {
   kOk = 0,
   kUsage = 1,
   kMissingValue = 2,

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "e2e_support.h"
 #include "expected_usage.h"
 #include "wttest/pe.h"
@@ -36,12 +38,35 @@ std::wstring CurrentUser() {
   return GetUserNameExW(NameSamCompatible, name, &size) ? std::wstring(name, size) : std::wstring();
 }
 
+// An entry of the message table as the file stores it, before FormatMessageW
+// turns each bare LF into CR LF; nullopt when the table has no such entry.
+std::optional<std::wstring> StoredText(HMODULE module, DWORD id) {
+  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), RT_MESSAGETABLE);
+  const auto* data = found ? static_cast<const BYTE*>(LockResource(LoadResource(module, found)))
+                           : nullptr;
+  if (!data) return std::nullopt;
+  const auto* table = reinterpret_cast<const MESSAGE_RESOURCE_DATA*>(data);
+  for (DWORD b = 0; b < table->NumberOfBlocks; ++b) {
+    const MESSAGE_RESOURCE_BLOCK& block = table->Blocks[b];
+    if (id < block.LowId || id > block.HighId) continue;
+    const BYTE* entry = data + block.OffsetToEntries;
+    for (DWORD i = block.LowId; i < id; ++i) {
+      entry += reinterpret_cast<const MESSAGE_RESOURCE_ENTRY*>(entry)->Length;
+    }
+    const auto* e = reinterpret_cast<const MESSAGE_RESOURCE_ENTRY*>(entry);
+    if (!(e->Flags & MESSAGE_RESOURCE_UNICODE)) return std::nullopt;
+    return std::wstring(reinterpret_cast<const wchar_t*>(e->Text));  // zero-padded
+  }
+  return std::nullopt;
+}
+
 TEST(AcctmgrProgram, IsA32BitConsoleProgramWithItsCatalogueAndOnlySystemImports) {
   const auto pe = wttest::ReadPe(Exe());
   ASSERT_TRUE(pe.valid);
   EXPECT_EQ(pe.machine, IMAGE_FILE_MACHINE_I386);
   EXPECT_EQ(pe.subsystem, IMAGE_SUBSYSTEM_WINDOWS_CUI);
-  const std::vector<std::string> system = {"ADVAPI32.dll", "KERNEL32.dll", "msvcrt.dll", "NETAPI32.dll", "SECUR32.dll"};
+  // netapi32 and secur32 are bound when a command first needs them.
+  const std::vector<std::string> system = {"ADVAPI32.dll", "KERNEL32.dll", "msvcrt.dll"};
   for (const auto& dll : pe.imports) {
     bool known = false;
     for (const auto& s : system) known = known || CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, dll.c_str(), -1, s.c_str(), -1) == CSTR_EQUAL;
@@ -59,9 +84,23 @@ TEST(AcctmgrProgram, IsA32BitConsoleProgramWithItsCatalogueAndOnlySystemImports)
   wchar_t text[256] = {};
   const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS, module, 0xC0020037,
                                  MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, 256, nullptr);
-  FreeLibrary(module);
   EXPECT_EQ(n, 25u);
   EXPECT_STREQ(text, L"GetPolicyHanlde Failed!\r\n");
+
+  // The file holds each text exactly: CR LF line ends, and CR LF LF after the
+  // last usage line.
+  EXPECT_EQ(StoredText(module, 0xC0020002), L"ERROR:\r\n");
+  EXPECT_EQ(StoredText(module, 0xC0020015),
+            L"   Checks that the current userid is running as Administrator (Vista, Server 2008 "
+            L"aware).\r\n\n");
+  EXPECT_EQ(StoredText(module, 0xC002003E), L"%1 exiting with %2 exit code\r\n");
+  for (DWORD id = 0xC0020001; id <= 0xC0020043; ++id) {
+    const auto stored = StoredText(module, id);
+    if (!stored || id == 0xC0020015) continue;
+    EXPECT_EQ(stored->find(L'\n'), stored->size() - 1) << std::hex << id;
+    EXPECT_EQ(stored->find(L'\r'), stored->size() - 2) << std::hex << id;
+  }
+  FreeLibrary(module);
 }
 
 TEST(AcctmgrProgram, NoArgumentsPrintsTheUsageThenTheClosingLine) {

@@ -1,5 +1,7 @@
-// The usage text acctmgr prints, line breaks as the catalogue formats them
-// ("\r\n"), for a given program name.
+// The usage text acctmgr prints, line breaks as FormatMessageW gives them,
+// for a given program name. The last entry is stored as "...aware).\r\n\n";
+// FormatMessageW turns every bare LF of a text into CR LF (Windows does, and
+// Wine with it), so that entry formats as "...aware).\r\n\r\n".
 #pragma once
 
 #include <string>
