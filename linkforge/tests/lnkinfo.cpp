@@ -1,8 +1,8 @@
 // lnkinfo PATH...: prints what each shell link holds (target, arguments,
 // working directory, icon file and index), read back through a fresh shell
 // link object. A PATH may hold environment variables ("%APPDATA%\...") and
-// may name a folder: then every .lnk below it is printed, or that the folder
-// is not there. Used by the demo to show what linkforge made.
+// may name a folder: then every .lnk below it is printed (or that there is
+// none, or that the folder is not there). Used by the demo to show what linkforge made.
 #include <objbase.h>
 #include <windows.h>
 
@@ -30,8 +30,8 @@ bool PrintLink(const std::wstring& path) {
   return true;
 }
 
-// Every .lnk below folder, folder by folder.
-bool PrintFolder(const std::wstring& folder) {
+// Every .lnk below folder, folder by folder; counts them into *links.
+bool PrintFolder(const std::wstring& folder, int* links) {
   bool ok = true;
   WIN32_FIND_DATAW entry;
   HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
@@ -40,9 +40,10 @@ bool PrintFolder(const std::wstring& folder) {
     const std::wstring name = entry.cFileName;
     const std::wstring path = folder + L"\\" + name;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (name != L"." && name != L"..") ok = PrintFolder(path) && ok;
+      if (name != L"." && name != L"..") ok = PrintFolder(path, links) && ok;
     } else if (name.size() > 4 && _wcsicmp(name.c_str() + name.size() - 4, L".lnk") == 0) {
       ok = PrintLink(path) && ok;
+      ++*links;
     }
   } while (FindNextFileW(find, &entry));
   FindClose(find);
@@ -61,7 +62,9 @@ int wmain(int argc, wchar_t** argv) {
     if (attributes == INVALID_FILE_ATTRIBUTES) {
       Print(std::wstring(path) + L": not there\n");
     } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      failures += PrintFolder(path) ? 0 : 1;
+      int links = 0;
+      failures += PrintFolder(path, &links) ? 0 : 1;
+      if (links == 0) Print(std::wstring(path) + L": no shortcuts\n");
     } else {
       failures += PrintLink(path) ? 0 : 1;
     }
