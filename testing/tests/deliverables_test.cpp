@@ -1,9 +1,8 @@
 // What a Windows team expects of every file in dist/: a version resource
 // that names the file, the product and its version, and no debug
 // information. Reads the installed files of both architectures.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -51,8 +50,9 @@ VersionInfo ReadVersion(const std::wstring& path) {
   v.productMS = fixed->dwProductVersionMS;
   v.productLS = fixed->dwProductVersionLS;
   v.fileType = fixed->dwFileType;
-  for (const wchar_t* name : {L"FileDescription", L"FileVersion", L"InternalName", L"LegalCopyright",
-                              L"OriginalFilename", L"ProductName", L"ProductVersion"}) {
+  for (const wchar_t* name :
+       {L"FileDescription", L"FileVersion", L"InternalName", L"LegalCopyright", L"OriginalFilename",
+        L"ProductName", L"ProductVersion"}) {
     wchar_t* text = nullptr;
     const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
     if (VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&text), &length) &&
@@ -83,9 +83,9 @@ struct Expected {
 // Each deliverable in the architecture it ships for; the JNI libraries in
 // both (a 64-bit Java VM needs them too).
 const Expected kDeliverables[] = {
-    {L"x86", L"acctmgr.exe"},      {L"x86", L"svcdefine.exe"},  {L"x86", L"svclaunch.exe"},
-    {L"x86", L"libHostProbe.dll"}, {L"x64", L"svchalt.exe"},    {L"x64", L"svcredesc.exe"},
-    {L"x64", L"libHostProbe.dll"},
+    {L"x86", L"acctmgr.exe"},      {L"x86", L"svcdefine.exe"}, {L"x86", L"svclaunch.exe"},
+    {L"x86", L"libHostProbe.dll"}, {L"x64", L"svchalt.exe"},   {L"x64", L"svcredesc.exe"},
+    {L"x64", L"libHostProbe.dll"}, {L"x64", L"linkforge.exe"},
 };
 
 TEST(Deliverables, EveryOneIsInstalledWhereItShips) {
