@@ -163,102 +163,52 @@ std::string AsLibraryWritesIt(const std::wstring& line) {
 }
 
 TEST_F(RegKit, MessagesAreSingleLinesOnStandardOutput) {
-  const std::wstring deep = cu + L"\\a\\b\\c", none = cu + L"\\none";
-  const std::wstring wide = cu + L"\\\x00e9\x03a9";
+  const std::wstring deep = cu + L"\\a\\b\\c", none = cu + L"\\none", wide = cu + L"\\\x00e9\x03a9";
+  const std::string d = Narrow(deep), n = Narrow(none);
+  const std::string value = "INFO: getRegValue::RegQueryValueExW querying value for ";
+  struct Step {
+    std::vector<std::wstring> call;
+    std::string line;  // the library's, before the tool's answer line
+    const char* answer;
+  } const steps[] = {
+      {{L"CreateRegKey", L"0", deep},
+       "INFO: CreateRegKey::RegOpenKeyExWg " + d + " returns 2",
+       "1"},
+      {{L"CreateRegKey", L"0", deep}, "", "1"},
+      {{L"RegQueryValueEx", L"0", deep, L"v"}, value + d + ":v returns 2", "\"\""},
+      {{L"RegQueryValueEx", L"0", none, L"v"}, value + n + ":v returns 2", "\"\""},
+      {{L"RegQueryDwordValue", L"0", none, L"v"},
+       "ERROR: getRegDwordValue::RegOpenKeyExW for " + n + ":v returns 2",
+       "0"},
+      {{L"RegQueryDwordValue", L"0", deep, L"v"},
+       "INFO: getRegDwordValue::RegQueryValueExW for " + d + ":v returns 2",
+       "0"},
+      {{L"childrenForKey64", L"0", none},
+       "INFO: childrenForKey::RegOpenKeyExW opening key " + n + " returns 2",
+       "null"},
+      {{L"valuesForKey64", L"0", none}, "", "null"},
+      {{L"SetRegValue", L"0", none, L"v", L"x", L"1"},
+       "INFO: setRegValue::RegOpenKeyExW v returns 2",
+       "0"},
+      {{L"RegQueryValueEx", L"0", wide, L"v"},
+       AsLibraryWritesIt(wttest::Widen(value) + wide + L":v returns 2"),
+       "\"\""},
+  };
   const std::wstring tool = wttest::BuiltProgram(L"regkit_host.exe");
-  const std::wstring command =
-      wttest::JoinCommandLine({tool,
-                               wttest::BinaryDirectory() + L"libRegKit.dll",
-                               L"CreateRegKey",
-                               L"0",
-                               deep,
-                               L"CreateRegKey",
-                               L"0",
-                               deep,
-                               L"RegQueryValueEx",
-                               L"0",
-                               deep,
-                               L"v",
-                               L"RegQueryValueEx",
-                               L"0",
-                               none,
-                               L"v",
-                               L"RegQueryDwordValue",
-                               L"0",
-                               none,
-                               L"v",
-                               L"RegQueryDwordValue",
-                               L"0",
-                               deep,
-                               L"v",
-                               L"childrenForKey64",
-                               L"0",
-                               none,
-                               L"valuesForKey64",
-                               L"0",
-                               none,
-                               L"SetRegValue",
-                               L"0",
-                               none,
-                               L"v",
-                               L"x",
-                               L"1",
-                               L"RegQueryValueEx",
-                               L"0",
-                               wide,
-                               L"v"});
+  std::wstring command =
+      wttest::JoinCommandLine({tool, wttest::BinaryDirectory() + L"libRegKit.dll"});
+  std::string expected;
+  for (const Step& step : steps) {
+    for (const std::wstring& arg : step.call) command += L" " + wttest::QuoteArgument(arg);
+    const std::vector<std::wstring> args(step.call.begin() + 1, step.call.end());
+    if (!step.line.empty()) expected += step.line + "\r\n";
+    expected += Narrow(step.call[0]) + "(" + ShowArguments(Narrow(step.call[0]), args) + ") -> " +
+                step.answer + "\r\n";
+  }
   const wttest::ProcessResult r = wttest::RunProcess(tool, command);
   ASSERT_TRUE(r.started);
   EXPECT_EQ(r.exitCode, 0u) << r.err;
-  const std::string d = Narrow(deep), n = Narrow(none);
-  EXPECT_EQ(r.out,
-            "INFO: CreateRegKey::RegOpenKeyExWg " + d +
-                " returns 2\r\n"
-                "CreateRegKey(0, \"" +
-                d +
-                "\") -> 1\r\n"
-                "CreateRegKey(0, \"" +
-                d +
-                "\") -> 1\r\n"
-                "INFO: getRegValue::RegQueryValueExW querying value for " +
-                d +
-                ":v returns 2\r\n"
-                "RegQueryValueEx(0, \"" +
-                d +
-                "\", \"v\") -> \"\"\r\n"
-                "INFO: getRegValue::RegQueryValueExW querying value for " +
-                n +
-                ":v returns 2\r\n"
-                "RegQueryValueEx(0, \"" +
-                n +
-                "\", \"v\") -> \"\"\r\n"
-                "ERROR: getRegDwordValue::RegOpenKeyExW for " +
-                n +
-                ":v returns 2\r\n"
-                "RegQueryDwordValue(0, \"" +
-                n +
-                "\", \"v\") -> 0\r\n"
-                "INFO: getRegDwordValue::RegQueryValueExW for " +
-                d +
-                ":v returns 2\r\n"
-                "RegQueryDwordValue(0, \"" +
-                d +
-                "\", \"v\") -> 0\r\n"
-                "INFO: childrenForKey::RegOpenKeyExW opening key " +
-                n +
-                " returns 2\r\n"
-                "childrenForKey64(0, \"" +
-                n +
-                "\") -> null\r\n"
-                "valuesForKey64(0, \"" +
-                n +
-                "\") -> null\r\n"
-                "INFO: setRegValue::RegOpenKeyExW v returns 2\r\n"
-                "SetRegValue(0, \"" +
-                n + "\", \"v\", \"x\", 1) -> 0\r\n" +
-                AsLibraryWritesIt(L"INFO: getRegValue::RegQueryValueExW querying value for " +
-                                  wide + L":v returns 2\r\n") +
-                "RegQueryValueEx(0, \"" + Narrow(wide) + "\", \"v\") -> \"\"\r\n");
+  EXPECT_EQ(r.out, expected);
   EXPECT_TRUE(RawKey(kCU, deep));
   EXPECT_FALSE(RawKey(kCU, none));
 }
