@@ -1,26 +1,16 @@
 // Root codes, key existence and key creation.
-#include <cstdarg>
 #include <cstdint>
 
 #include "codes.h"
 #include "jnisupport/jnisupport.h"
 #include "operations.h"
 #include "say.h"
-#include "wt/output.h"
 #include "wt/owned.h"
 
 namespace regkit {
 
 using jnisupport::JStringToWideText;
 using jnisupport::WideText;
-
-void Say(const Platform& p, const wchar_t* format, ...) {
-  std::va_list args;
-  va_start(args, format);
-  const std::wstring line = wt::VFormatW(format, args);
-  va_end(args);
-  p.WriteMessage(line.c_str());
-}
 
 HKEY mapRootCode(jint rootCode) {
   // Sign-extended on x64, as the predefined handles are.

@@ -6,8 +6,9 @@
 // answers GetModuleHandleA/GetProcAddress instead.
 #pragma once
 
-#include <shlwapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shlwapi.h>
 
 namespace regkit {
 
