@@ -85,7 +85,8 @@ struct Expected {
 const Expected kDeliverables[] = {
     {L"x86", L"acctmgr.exe"},      {L"x86", L"svcdefine.exe"}, {L"x86", L"svclaunch.exe"},
     {L"x86", L"libHostProbe.dll"}, {L"x64", L"svchalt.exe"},   {L"x64", L"svcredesc.exe"},
-    {L"x64", L"libHostProbe.dll"}, {L"x64", L"linkforge.exe"},
+    {L"x64", L"libHostProbe.dll"}, {L"x64", L"linkforge.exe"}, {L"x86", L"libRegKit.dll"},
+    {L"x64", L"libRegKit.dll"},
 };
 
 TEST(Deliverables, EveryOneIsInstalledWhereItShips) {
