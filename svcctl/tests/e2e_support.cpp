@@ -62,6 +62,32 @@ wttest::ProcessResult RunTool(const std::wstring& path, std::vector<std::wstring
   return wttest::RunProcess(path, line, options);
 }
 
+::testing::AssertionResult DeletesAtOnceAndGoes(const std::wstring& name) {
+  {
+    wt::Owned scm(::CloseServiceHandle, OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    wt::Owned service(
+        ::CloseServiceHandle,
+        scm ? OpenServiceW(scm.get(), name.c_str(), DELETE | SERVICE_STOP | SERVICE_QUERY_STATUS)
+            : nullptr);
+    if (!service) return ::testing::AssertionFailure() << "OpenServiceW error " << GetLastError();
+    if (!DeleteService(service.get()))
+      return ::testing::AssertionFailure() << "DeleteService error " << GetLastError();
+    // A start runs on to RUNNING (then the service is stopped), a stop to STOPPED.
+    SERVICE_STATUS status = {};
+    for (const DWORD start = GetTickCount(); MsSince(start) < 60000; Sleep(100)) {
+      if (!QueryServiceStatus(service.get(), &status) || status.dwCurrentState == SERVICE_STOPPED)
+        break;
+      if (status.dwCurrentState == SERVICE_RUNNING)
+        ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+    }
+  }
+  for (const DWORD start = GetTickCount(); MsSince(start) < 10000; Sleep(50))
+    if (!wttest::ServiceExists(name)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "still there 10 s after it stopped";
+}
+
+DWORD MsSince(DWORD start) { return GetTickCount() - start; }
+
 ::testing::AssertionResult Matches(const std::string& line, const std::string& pattern) {
   if (std::regex_match(line, std::regex(pattern))) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "'" << line << "' does not match /" << pattern << "/";

@@ -54,6 +54,15 @@ std::wstring Program(const std::wstring& fileName);
 // test driver or the test service with its dispatcher thread.
 std::wstring X86Program(const std::wstring& fileName);
 
+// After a tool has given up on a service that hangs in its start or stop:
+// the service deletes at once (nothing the tool did is left holding it, so
+// no ERROR_SERVICE_MARKED_FOR_DELETE), and once the pending start or stop has
+// run its course and the service is stopped, it is gone.
+::testing::AssertionResult DeletesAtOnceAndGoes(const std::wstring& name);
+
+// Milliseconds since start, a GetTickCount value.
+DWORD MsSince(DWORD start);
+
 // Whether line matches the whole regular expression pattern.
 ::testing::AssertionResult Matches(const std::string& line, const std::string& pattern);
 

@@ -84,10 +84,15 @@ TEST(SvchaltProgram, AStoppedServiceIsAlreadyStopped) {
 }
 
 TEST(SvchaltProgram, AStalledStopTimesOutWithTheWaitHintExceeded) {
-  TestService svc(L"wtHaltD", L"--stop-ms 4000 --stall-stop --hint-ms 500");
+  TestService svc(L"wtHaltD", L"--stop-ms 6000 --stall-stop --hint-ms 500");
   ASSERT_EQ(svc.createError(), 0u);
   ASSERT_TRUE(svc.StartAndWaitRunning());
+  const DWORD start = GetTickCount();
   const auto r = RunTool(Program(L"svchalt.exe"), {L"svchalt", svc.name(), L"2"});
+  // At its time-out (polls end at most 1 s after it), long before the
+  // service would have stopped.
+  EXPECT_GE(MsSince(start), 2000u);
+  EXPECT_LT(MsSince(start), 5000u);
   EXPECT_EQ(r.exitCode, 7u) << r.out;
   const auto lines = Lines(r.out);
   ASSERT_GE(lines.size(), 7u) << r.out;
@@ -99,6 +104,29 @@ TEST(SvchaltProgram, AStalledStopTimesOutWithTheWaitHintExceeded) {
             "Error: Specified timeout elapsed before service stop completed, waitHint was "
             "exceeded");
   EXPECT_EQ(lines.back(), "svchalt exiting with exit code 7");
+  EXPECT_TRUE(DeletesAtOnceAndGoes(svc.name()));
+}
+
+TEST(SvchaltProgram, AStopHungWithinItsWaitHintTimesOutWith6) {
+  // The checkpoint never moves, but the wait hint (30 s) outlasts the time-out.
+  TestService svc(L"wtHaltH", L"--stop-ms 6000 --stall-stop --hint-ms 30000");
+  ASSERT_EQ(svc.createError(), 0u);
+  ASSERT_TRUE(svc.StartAndWaitRunning());
+  const DWORD start = GetTickCount();
+  const auto r = RunTool(Program(L"svchalt.exe"), {L"svchalt", svc.name(), L"2"});
+  EXPECT_GE(MsSince(start), 2000u);
+  EXPECT_LT(MsSince(start), 5000u);
+  EXPECT_EQ(r.exitCode, 6u) << r.out;
+  const auto lines = Lines(r.out);
+  ASSERT_GE(lines.size(), 7u) << r.out;
+  ExpectPollLines(lines, 4, lines.size() - 3, "30000");
+  EXPECT_EQ(lines[lines.size() - 3],
+            " 01->:user specified timeout has expired, BUT service may have set up wait hint "
+            "appropriately");
+  EXPECT_EQ(lines[lines.size() - 2],
+            "Error: Specified timeout elapsed before service stop completed");
+  EXPECT_EQ(lines.back(), "svchalt exiting with exit code 6");
+  EXPECT_TRUE(DeletesAtOnceAndGoes(svc.name()));
 }
 
 TEST(SvchaltProgram, AServiceThatRefusesToStopGivesCode4) {

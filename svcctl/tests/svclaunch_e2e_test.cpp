@@ -57,9 +57,14 @@ TEST(SvclaunchProgram, AServiceThatStopsByItselfWhileStartingGives8) {
 }
 
 TEST(SvclaunchProgram, AStalledStartTimesOutWithTheWaitHintExceeded) {
-  TestService svc(L"wtLaunchD", L"--start-ms 3500 --stall-start --hint-ms 500");
+  TestService svc(L"wtLaunchD", L"--start-ms 6000 --stall-start --hint-ms 500");
   ASSERT_EQ(svc.createError(), 0u);
+  const DWORD start = GetTickCount();
   const auto r = RunTool(X86Program(L"svclaunch.exe"), {L"svclaunch", svc.name(), L"2"});
+  // At its time-out (polls end at most 1 s after it; an emulated 32-bit
+  // start adds up to a second), long before the service would have run.
+  EXPECT_GE(MsSince(start), 2000u);
+  EXPECT_LT(MsSince(start), 5500u);
   EXPECT_EQ(r.exitCode, 7u) << r.out;
   const auto lines = Lines(r.out);
   ASSERT_GE(lines.size(), 2u) << r.out;
@@ -69,6 +74,26 @@ TEST(SvclaunchProgram, AStalledStartTimesOutWithTheWaitHintExceeded) {
   EXPECT_EQ(lines.back(),
             "user specified timeout has expired, AND service did not set up wait hint "
             "appropriately");
+  EXPECT_TRUE(DeletesAtOnceAndGoes(svc.name()));
+}
+
+TEST(SvclaunchProgram, AStartHungWithinItsWaitHintTimesOutWith6) {
+  // The checkpoint never moves, but the wait hint (30 s) outlasts the time-out.
+  TestService svc(L"wtLaunchH", L"--start-ms 6000 --stall-start --hint-ms 30000");
+  ASSERT_EQ(svc.createError(), 0u);
+  const DWORD start = GetTickCount();
+  const auto r = RunTool(X86Program(L"svclaunch.exe"), {L"svclaunch", svc.name(), L"2"});
+  EXPECT_GE(MsSince(start), 2000u);
+  EXPECT_LT(MsSince(start), 5500u);
+  EXPECT_EQ(r.exitCode, 6u) << r.out;
+  const auto lines = Lines(r.out);
+  ASSERT_GE(lines.size(), 2u) << r.out;
+  for (size_t i = 0; i + 1 < lines.size(); ++i)
+    EXPECT_TRUE(Matches(lines[i], "after \\d+ms, checkpoint 1 wait hint = 30000ms"));
+  EXPECT_EQ(lines.back(),
+            "user specified timeout has expired, BUT service may have set up wait hint "
+            "appropriately");
+  EXPECT_TRUE(DeletesAtOnceAndGoes(svc.name()));
 }
 
 TEST(SvclaunchProgram, AnInvalidNameGives2AndAnUnknownService3) {
