@@ -312,6 +312,8 @@ RegKit::~RegKit() {
   }
 }
 
+using hostprobe_e2e::WriteBytes;
+
 class HostProbe : public Workload {
  public:
   HostProbe();
@@ -332,10 +334,6 @@ class HostProbe : public Workload {
   wt::OwnedHandle held_{::CloseHandle};  // open without delete sharing: write-locked
 };
 
-bool MakeFile(const std::wstring& path, const std::string& bytes) {
-  return hostprobe_e2e::WriteBytes(path, bytes);
-}
-
 HostProbe::HostProbe() {
   const std::wstring source = temp_ / L"setup.cfg", copy = temp_ / L"setup copy.cfg",
                      moved = temp_ / L"moved", doomed = temp_ / L"doomed.tmp",
@@ -343,9 +341,9 @@ HostProbe::HostProbe() {
                      locked = temp_ / L"locked.log";
   font_ = temp_ / L"soakfont.ttf";
   const std::string content(4096, 'x');
-  if (!MakeFile(source, content) || !MakeFile(moved + L"0", content) || !MakeFile(locked, "") ||
-      !CreateDirectoryW(longName.c_str(), nullptr) ||
-      !MakeFile(longName + L"\\Readme file.txt", content)) {
+  if (!WriteBytes(source, content) || !WriteBytes(moved + L"0", content) ||
+      !WriteBytes(locked, "") || !CreateDirectoryW(longName.c_str(), nullptr) ||
+      !WriteBytes(longName + L"\\Readme file.txt", content)) {
     setupError = "cannot make the files in " + wttest::Narrow(temp_.path());
   }
   held_.reset(CreateFileW(locked.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -376,7 +374,7 @@ HostProbe::HostProbe() {
     return l.Call<jint>(h, "Copy64NoRedirect", from, to) == 1;
   });
   Add("Delete64NoRedirect", 1000, [=](L l, H h, int) {
-    return MakeFile(doomed, "x") && l.Call<jint>(h, "Delete64NoRedirect", s(h, doomed)) == 1;
+    return WriteBytes(doomed, "x") && l.Call<jint>(h, "Delete64NoRedirect", s(h, doomed)) == 1;
   });
   Add("MoveFileEx", 10000, [=](L l, H h, int i) {
     // Back and forth between two names.
