@@ -6,9 +6,7 @@
 # links PATH...: prints every shortcut below the folders (read back through
 # the shell link object by the tests' lnkinfo.exe).
 links() {
-  printf '\n> lnkinfo'
-  printf " '%s'" "$@"
-  printf '\n'
+  printf '\n> lnkinfo%s\n' "$(winargs "$@")"
   "$WINE" "$ROOT/build/x64/bin/lnkinfo.exe" "$@" </dev/null 2>/dev/null | tr -d '\r' || true
 }
 LINKFORGE_COMMON='%ProgramData%\Microsoft\Windows\Start Menu\Programs\WT Demo Suite'

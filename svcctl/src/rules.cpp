@@ -1,8 +1,20 @@
 #include "rules.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace svcctl {
+namespace {
+
+// seconds x 1000, the seconds first clamped to what that product can hold in
+// 64 bits: beyond it the product would overflow (undefined, in practice a
+// wrap to any value) before the 32-bit clamp below could see it.
+std::int64_t Milliseconds(std::int64_t seconds) {
+  constexpr std::int64_t kLimit = std::numeric_limits<std::int64_t>::max() / 1000;
+  return std::clamp(seconds, -kLimit, kLimit) * 1000;
+}
+
+}  // namespace
 
 std::int64_t ParseTimeoutSeconds(const wchar_t* text) {
   // Far beyond any product that fits 32 bits, yet x 1000 fits 64 bits.
@@ -20,7 +32,7 @@ std::int64_t ParseTimeoutSeconds(const wchar_t* text) {
 }
 
 std::int32_t StopTimeoutMs(std::int64_t seconds) {
-  const std::int64_t ms = seconds * 1000;
+  const std::int64_t ms = Milliseconds(seconds);
   if (ms > std::numeric_limits<std::int32_t>::max())
     return std::numeric_limits<std::int32_t>::max();
   if (ms < std::numeric_limits<std::int32_t>::min())
@@ -29,7 +41,7 @@ std::int32_t StopTimeoutMs(std::int64_t seconds) {
 }
 
 std::uint32_t StartTimeoutMs(std::int64_t seconds) {
-  const std::int64_t ms = seconds * 1000;
+  const std::int64_t ms = Milliseconds(seconds);
   if (ms > std::numeric_limits<std::uint32_t>::max() ||
       ms < std::numeric_limits<std::int32_t>::min()) {
     return std::numeric_limits<std::uint32_t>::max();

@@ -46,6 +46,8 @@ TEST(Rules, TimeoutsThatOverflowClampToTheLongestWait) {
   EXPECT_EQ(StopTimeoutMs(2147484), INT32_MAX);
   EXPECT_EQ(StopTimeoutMs(1000000000000LL), INT32_MAX);
   EXPECT_EQ(StopTimeoutMs(-2147484), INT32_MIN);  // still negative: no waiting
+  EXPECT_EQ(StopTimeoutMs(INT64_MAX), INT32_MAX);  // x 1000 would overflow 64 bits
+  EXPECT_EQ(StopTimeoutMs(INT64_MIN), INT32_MIN);
 
   EXPECT_EQ(StartTimeoutMs(30), 30000u);
   EXPECT_EQ(StartTimeoutMs(-1), 4294966296u);
@@ -54,6 +56,8 @@ TEST(Rules, TimeoutsThatOverflowClampToTheLongestWait) {
   EXPECT_EQ(StartTimeoutMs(4294968), UINT32_MAX);
   EXPECT_EQ(StartTimeoutMs(-2147484), UINT32_MAX);
   EXPECT_EQ(StartTimeoutMs(-1000000000000LL), UINT32_MAX);
+  EXPECT_EQ(StartTimeoutMs(INT64_MAX), UINT32_MAX);
+  EXPECT_EQ(StartTimeoutMs(INT64_MIN), UINT32_MAX);
 }
 
 TEST(Rules, PollIntervalIsATenthOfTheHintBetweenOneAndTenSecondsWithinTheTimeLeft) {
