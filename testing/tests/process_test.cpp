@@ -10,17 +10,6 @@ using wttest::BuiltProgram;
 using wttest::JoinCommandLine;
 using wttest::RunProcess;
 
-// Under Wine a desktop process that a test starts gets the test's standard
-// error handle and may outlive the test (src/desktop_guard.cpp): that handle
-// must be NUL, never the pipe CTest reads.
-TEST(TestProcess, HandsNoPipeAsStandardErrorToWhatWineStarts) {
-  if (!wttest::RunningUnderWine()) GTEST_SKIP() << "a Wine matter only";
-  const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
-  EXPECT_EQ(GetFileType(err), static_cast<DWORD>(FILE_TYPE_CHAR));
-  DWORD mode = 0;
-  EXPECT_FALSE(GetConsoleMode(err, &mode));
-}
-
 TEST(ProcessRunner, CapturesBothStreamsAndExitCodeExactly) {
   const auto exe = BuiltProgram(L"wt_echo.exe");
   auto r = RunProcess(exe, JoinCommandLine({L"wt_echo", L"219", L"out:a\\r\\nb\\n", L"err:e\\n"}));
