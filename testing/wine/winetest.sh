@@ -4,7 +4,8 @@
 #   winetest.sh start PREFIX        make PREFIX if it is new, start a persistent
 #                                   server and the system processes
 #   winetest.sh run PREFIX EXE ARGS run one Windows program, its streams and
-#                                   exit code passed through
+#                                   exit code passed through (standard error
+#                                   once it has ended)
 #   winetest.sh stop PREFIX         stop the server and every process of PREFIX
 #   winetest.sh env PREFIX          print the environment (for eval)
 set -u
@@ -57,7 +58,20 @@ case $cmd in
     echo "Wine server up for $prefix"
     ;;
   run)
-    exec "$WINE" "$@"
+    # A Wine process a program starts inherits the program's Unix standard
+    # error, whatever Windows handle it is given: above all the desktop
+    # process (explorer.exe /desktop), which the first program that needs a
+    # desktop window starts and which lives on while any program uses it. On
+    # the caller's pipe it would keep the pipe open long after the program
+    # ended (CTest would wait for it until the test's time-out). So the
+    # program's standard error goes to a file of its own, passed on when the
+    # program has ended; standard output and the exit code pass straight through.
+    err=$(mktemp "${TMPDIR:-/tmp}/winetest.XXXXXX")
+    "$WINE" "$@" 2>"$err"
+    rc=$?
+    cat "$err" >&2
+    rm -f "$err"
+    exit $rc
     ;;
   stop)
     "$WINESERVER" -k >/dev/null 2>&1
