@@ -22,7 +22,7 @@ bool Report(const char* name, soak::Workload& workload, int calls) {
     return false;
   }
   if (!workload.note.empty()) std::printf("%s: %s\n", name, workload.note.c_str());
-  const soak::LibraryResult r = soak::Run(workload, [calls](const soak::Method&) { return calls; });
+  const soak::LibraryResult r = soak::Run(workload, calls);
   if (!r.loadError.empty()) {
     std::printf("%s: cannot load: %s\n", name, r.loadError.c_str());
     return false;

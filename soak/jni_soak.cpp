@@ -184,15 +184,9 @@ class RegKit : public Workload {
   }
 
  private:
-  // 10,000 calls in the test, 2,000 of those that cost Wine's registry
-  // several hundred microseconds each (the 32-bit view, listings, the
-  // multi-string read, value and tree deletion).
   void Add(const std::string& name,
            std::function<bool(const wttest::JniLibrary&, wttest::JniHost&, int)> call) {
-    const bool slow = name.find("32") != std::string::npos ||
-                      name.find("For") != std::string::npos || name == "RegQueryMultiValue" ||
-                      name == "DelRegkeyValue" || name == "DelRegTree";
-    methods.push_back(Method{name, slow ? 2000 : 10000, std::move(call)});
+    methods.push_back(Method{name, std::move(call)});
   }
 
   std::wstring base_;
@@ -324,9 +318,9 @@ class HostProbe : public Workload {
   }
 
  private:
-  void Add(const char* name, int testCalls,
+  void Add(const char* name,
            std::function<bool(const wttest::JniLibrary&, wttest::JniHost&, int)> call) {
-    methods.push_back(Method{name, testCalls, std::move(call)});
+    methods.push_back(Method{name, std::move(call)});
   }
 
   hostprobe_e2e::TempFolder temp_;
@@ -361,46 +355,44 @@ HostProbe::HostProbe() {
   };
   for (const char* m : {"GetHostProbeVersion", "GetWinVerStr", "getSysDr", "getSystemDirectory",
                         "WinGetComputerName"})
-    Add(m, 10000, [=](L l, H h, int) { return some(h, l.Call<jstring>(h, m)); });
+    Add(m, [=](L l, H h, int) { return some(h, l.Call<jstring>(h, m)); });
   for (const char* m :
        {"GetArchitectureWin", "GetCPULevelWin", "GetCPUModelWin", "GetCPUSteppingWin"})
-    Add(m, 10000, [=](L l, H h, int) { return l.Call<jint>(h, m) >= 0; });
-  Add("isWow64", 10000, [=](L l, H h, int) { return l.Call<jint>(h, "isWow64") == 0; });
-  Add("GetCPUNumWin", 10000, [=](L l, H h, int) { return l.Call<jint>(h, "GetCPUNumWin") >= 1; });
-  Add("GetPhysicalMemory", 10000,
-      [=](L l, H h, int) { return l.Call<jlong>(h, "GetPhysicalMemory") > 0; });
-  Add("Copy64NoRedirect", 1000, [=](L l, H h, int) {
+    Add(m, [=](L l, H h, int) { return l.Call<jint>(h, m) >= 0; });
+  Add("isWow64", [=](L l, H h, int) { return l.Call<jint>(h, "isWow64") == 0; });
+  Add("GetCPUNumWin", [=](L l, H h, int) { return l.Call<jint>(h, "GetCPUNumWin") >= 1; });
+  Add("GetPhysicalMemory", [=](L l, H h, int) { return l.Call<jlong>(h, "GetPhysicalMemory") > 0; });
+  Add("Copy64NoRedirect", [=](L l, H h, int) {
     jstring from = s(h, source), to = s(h, copy);
     return l.Call<jint>(h, "Copy64NoRedirect", from, to) == 1;
   });
-  Add("Delete64NoRedirect", 1000, [=](L l, H h, int) {
+  Add("Delete64NoRedirect", [=](L l, H h, int) {
     return WriteBytes(doomed, "x") && l.Call<jint>(h, "Delete64NoRedirect", s(h, doomed)) == 1;
   });
-  Add("MoveFileEx", 10000, [=](L l, H h, int i) {
+  Add("MoveFileEx", [=](L l, H h, int i) {
     // Back and forth between two names.
     jstring from = s(h, moved + std::to_wstring(i % 2)),
             to = s(h, moved + std::to_wstring(1 - i % 2));
     return l.Call<jint>(h, "MoveFileEx", from, to, MOVEFILE_REPLACE_EXISTING) == 1;
   });
-  Add("GetShortPath", 1000, [=](L l, H h, int) {
+  Add("GetShortPath", [=](L l, H h, int) {
     return some(h, l.Call<jstring>(h, "GetShortPath", s(h, longName + L"\\Readme file.txt")));
   });
-  Add("IsFileWriteLocked", 10000, [=](L l, H h, int i) {
+  Add("IsFileWriteLocked", [=](L l, H h, int i) {
     // The held file is locked; the copy source is not.
     const bool held = i % 2;
     return l.Call<jint>(h, "IsFileWriteLocked", s(h, held ? locked : source)) == (held ? 1 : 0);
   });
   if (haveFont) {
-    Add("registerFont", 2000,
-        [=](L l, H h, int) { return l.Call<jint>(h, "registerFont", s(h, font_)) == 1; });
-    Add("unregisterFont", 2000, [=](L l, H h, int) {
+    Add("registerFont", [=](L l, H h, int) { return l.Call<jint>(h, "registerFont", s(h, font_)) == 1; });
+    Add("unregisterFont", [=](L l, H h, int) {
       return AddFontResourceW(font_.c_str()) > 0 &&
              l.Call<jint>(h, "unregisterFont", s(h, font_)) == 1;
     });
   }
   // Whether the broadcast counts as handled depends on the windows there
   // are; only that it returns is checked.
-  Add("registerEnvironmentChange", 10000, [=](L l, H h, int) {
+  Add("registerEnvironmentChange", [=](L l, H h, int) {
     const jint r = l.Call<jint>(h, "registerEnvironmentChange");
     return r == 0 || r == 1;
   });
@@ -417,8 +409,7 @@ HostProbe::~HostProbe() {
 std::unique_ptr<Workload> HostProbeWorkload() { return std::make_unique<HostProbe>(); }
 std::unique_ptr<Workload> RegKitWorkload() { return std::make_unique<RegKit>(); }
 
-LibraryResult Run(Workload& workload, const std::function<int(const Method&)>& calls,
-                  int warmupCalls, int batchSize) {
+LibraryResult Run(Workload& workload, int calls, int warmupCalls, int batchSize) {
   LibraryResult result;
   wttest::JniLibrary library(wttest::BinaryDirectory() + workload.library(),
                              workload.exportPrefix());
@@ -444,7 +435,7 @@ LibraryResult Run(Workload& workload, const std::function<int(const Method&)>& c
   for (const Method& m : workload.methods) {
     MethodResult r;
     r.name = m.name;
-    r.calls = calls(m);
+    r.calls = calls;
     const ProcessFigures at = Measure();
     const double t0 = Now();
     for (int done = 0; done < r.calls;) {

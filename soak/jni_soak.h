@@ -33,11 +33,9 @@ ProcessFigures Measure();
 
 // One method of a library with the arguments a caller would pass. call makes
 // one call (plus whatever preparation the call needs, such as a file to
-// delete) and returns whether the result was the one expected. testCalls is
-// how often the soak test calls it (the costly ones fewer times).
+// delete) and returns whether the result was the one expected.
 struct Method {
   std::string name;
-  int testCalls;
   std::function<bool(const wttest::JniLibrary&, wttest::JniHost&, int iteration)> call;
 };
 
@@ -81,10 +79,9 @@ struct LibraryResult {
 };
 
 // Loads the workload's library beside this program, warms every method up
-// (warmupCalls each), takes the figures, calls each method calls(method)
-// times in batches of batchSize, each batch on a fresh host, and takes the
-// figures again.
-LibraryResult Run(Workload& workload, const std::function<int(const Method&)>& calls,
-                  int warmupCalls = 200, int batchSize = 500);
+// (warmupCalls each), takes the figures, calls each method `calls` times in
+// batches of batchSize, each batch on a fresh host, and takes the figures
+// again.
+LibraryResult Run(Workload& workload, int calls, int warmupCalls = 200, int batchSize = 500);
 
 }  // namespace soak
