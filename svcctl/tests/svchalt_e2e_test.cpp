@@ -84,15 +84,15 @@ TEST(SvchaltProgram, AStoppedServiceIsAlreadyStopped) {
 }
 
 TEST(SvchaltProgram, AStalledStopTimesOutWithTheWaitHintExceeded) {
-  TestService svc(L"wtHaltD", L"--stop-ms 6000 --stall-stop --hint-ms 500");
+  TestService svc(L"wtHaltD", L"--stop-ms 12000 --stall-stop --hint-ms 500");
   ASSERT_EQ(svc.createError(), 0u);
   ASSERT_TRUE(svc.StartAndWaitRunning());
   const DWORD start = GetTickCount();
   const auto r = RunTool(Program(L"svchalt.exe"), {L"svchalt", svc.name(), L"2"});
-  // At its time-out (polls end at most 1 s after it), long before the
-  // service would have stopped.
+  // At its time-out, not when the service gets there (12 s); the bound
+  // leaves room for a loaded machine.
   EXPECT_GE(MsSince(start), 2000u);
-  EXPECT_LT(MsSince(start), 5000u);
+  EXPECT_LT(MsSince(start), 10000u);
   EXPECT_EQ(r.exitCode, 7u) << r.out;
   const auto lines = Lines(r.out);
   ASSERT_GE(lines.size(), 7u) << r.out;
@@ -109,13 +109,13 @@ TEST(SvchaltProgram, AStalledStopTimesOutWithTheWaitHintExceeded) {
 
 TEST(SvchaltProgram, AStopHungWithinItsWaitHintTimesOutWith6) {
   // The checkpoint never moves, but the wait hint (30 s) outlasts the time-out.
-  TestService svc(L"wtHaltH", L"--stop-ms 6000 --stall-stop --hint-ms 30000");
+  TestService svc(L"wtHaltH", L"--stop-ms 12000 --stall-stop --hint-ms 30000");
   ASSERT_EQ(svc.createError(), 0u);
   ASSERT_TRUE(svc.StartAndWaitRunning());
   const DWORD start = GetTickCount();
   const auto r = RunTool(Program(L"svchalt.exe"), {L"svchalt", svc.name(), L"2"});
   EXPECT_GE(MsSince(start), 2000u);
-  EXPECT_LT(MsSince(start), 5000u);
+  EXPECT_LT(MsSince(start), 10000u);
   EXPECT_EQ(r.exitCode, 6u) << r.out;
   const auto lines = Lines(r.out);
   ASSERT_GE(lines.size(), 7u) << r.out;
