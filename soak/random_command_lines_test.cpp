@@ -338,6 +338,7 @@ void RunRandomCommandLines(const std::string& name) {
   std::map<DWORD, int> codes;
   size_t longest = 0;
   int failures = 0;
+  std::uint64_t done = 0;
   const auto start = std::chrono::steady_clock::now();
   for (std::uint64_t run = 0; run < runs && failures < 5; ++run) {
     if (only != ~0ull && run != only) continue;
@@ -363,11 +364,12 @@ void RunRandomCommandLines(const std::string& name) {
                     << "\nstandard error: " << r.err.substr(0, 500);
     }
     ++codes[r.exitCode];
+    ++done;
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("%s: %llu runs in %.1f s, longest command line %zu characters; exit codes:",
-              name.c_str(), static_cast<unsigned long long>(runs), seconds, longest);
+              name.c_str(), static_cast<unsigned long long>(done), seconds, longest);
   for (const auto& c : codes) std::printf(" %ld (%d)", static_cast<long>(c.first), c.second);
   std::printf("\n");
   std::vector<std::string> left;
