@@ -8,6 +8,12 @@
 
 namespace svcctl::e2e {
 
+namespace {
+
+DWORD MsSince(DWORD start) { return GetTickCount() - start; }
+
+}  // namespace
+
 TestService::TestService(const std::wstring& prefix, const std::wstring& options,
                          const std::wstring& dependsOn)
     : name_(wttest::UniqueName(prefix)), display_(L"WT display " + name_) {
@@ -86,7 +92,14 @@ wttest::ProcessResult RunTool(const std::wstring& path, std::vector<std::wstring
   return ::testing::AssertionFailure() << "still there 10 s after it stopped";
 }
 
-DWORD MsSince(DWORD start) { return GetTickCount() - start; }
+wttest::ProcessResult RunWithTwoSecondTimeout(const std::wstring& path, const std::wstring& tool,
+                                              const std::wstring& service) {
+  const DWORD start = GetTickCount();
+  auto r = RunTool(path, {tool, service, L"2"});
+  EXPECT_GE(MsSince(start), 2000u);
+  EXPECT_LT(MsSince(start), 10000u);
+  return r;
+}
 
 ::testing::AssertionResult Matches(const std::string& line, const std::string& pattern) {
   if (std::regex_match(line, std::regex(pattern))) return ::testing::AssertionSuccess();

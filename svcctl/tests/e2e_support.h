@@ -60,8 +60,11 @@ std::wstring X86Program(const std::wstring& fileName);
 // run its course and the service is stopped, it is gone.
 ::testing::AssertionResult DeletesAtOnceAndGoes(const std::wstring& name);
 
-// Milliseconds since start, a GetTickCount value.
-DWORD MsSince(DWORD start);
+// Runs a tool with a time-out of 2 s against a service hung in its start or
+// stop for 12 s, and expects it to end at its time-out, not when the service
+// gets there (the bound leaves room for a loaded machine).
+wttest::ProcessResult RunWithTwoSecondTimeout(const std::wstring& path, const std::wstring& tool,
+                                              const std::wstring& service);
 
 // Whether line matches the whole regular expression pattern.
 ::testing::AssertionResult Matches(const std::string& line, const std::string& pattern);
