@@ -8,7 +8,7 @@ enum Code : int {
   kOk = 0,
   kUsage = -1,               // usage error or unknown command word
   kIniOpenFailed = -2,       // the INI file cannot be opened
-  kFolderUnusable = -3,      // folderStructure missing, or a folder that leaves its base
+  kFolderUnusable = -3,      // folderStructure missing or unreadable
   kShortcutSectionBad = -6,  // no [Shortcut] where one is expected, or a bad section
   kDeleteFailed = -95,       // a shortcut file exists but could not be deleted
   kSaveFailed = -96,         // a shortcut could not be saved

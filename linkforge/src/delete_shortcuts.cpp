@@ -26,9 +26,33 @@ void RemoveIfEmpty(const Platform& platform, const std::wstring& folder) {
   platform.RemoveDirectoryW(folder.c_str());
 }
 
+// The folder's identity, its volume and file index, whatever path names it
+// ("Tools\..", "..\Programs", a short name). False when it cannot be
+// opened. Opening for no access with backup semantics is allowed on any
+// folder one may list.
+bool IdentifyFolder(const Platform& platform, const std::wstring& folder,
+                    BY_HANDLE_FILE_INFORMATION* identity) {
+  wt::Owned handle(platform.CloseHandle,
+                   platform.CreateFileW(
+                       folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return handle && platform.GetFileInformationByHandle(handle.get(), identity);
+}
+
+bool IsProgramsFolder(const Platform& platform, const std::wstring& folder,
+                      const std::wstring& programs) {
+  BY_HANDLE_FILE_INFORMATION a, b;
+  return IdentifyFolder(platform, folder, &a) && IdentifyFolder(platform, programs, &b) &&
+         a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
 // Deletes programs\folder\name.lnk: kOk, kNotFound or kDeleteFailed. The
+// folder and name are used as given, ".." parts included: the command line
+// and the INI file are the caller's, and RemoveDirectoryW takes only an
+// empty folder. The
 // folder goes with its last entry; its parents stay, and so does the
-// Programs folder itself when folder names no folder below it.
+// Programs folder itself, however folder names it.
 int DeleteFromLocation(const Platform& platform, const std::wstring& programs,
                        const std::wstring& folder, const std::wstring& name) {
   const std::wstring folderPath = programs + L"\\" + folder;
@@ -38,7 +62,7 @@ int DeleteFromLocation(const Platform& platform, const std::wstring& programs,
   if (path.size() > detail::kMaxPathChars) return kNotFound;
   if (!platform.PathFileExistsW(path.c_str())) return kNotFound;
   if (!platform.DeleteFileW(path.c_str())) return kDeleteFailed;
-  if (!NamesBaseFolder(folder)) RemoveIfEmpty(platform, folderPath);
+  if (!IsProgramsFolder(platform, folderPath, programs)) RemoveIfEmpty(platform, folderPath);
   return kOk;
 }
 
@@ -52,7 +76,6 @@ void PrintDeletion(const Platform& platform, int code, const std::wstring& progr
 
 int DeleteShortcut(const Platform& platform, const std::wstring& folderPath,
                    const std::wstring& name) {
-  if (ClimbsOut(folderPath) || ClimbsOut(name)) return kFolderUnusable;
   int codes[2];
   for (int location = 0; location < 2; ++location) {
     std::wstring programs;

@@ -19,7 +19,7 @@ int CreateShortcuts(const Platform& platform, const std::wstring& iniPath);
 // Programs folder, one line per location and a summary line. kOk when it
 // was deleted somewhere, kNotFound when it was nowhere, kDeleteFailed when
 // it exists somewhere and could not be deleted, -99 when neither Programs
-// folder can be located, kFolderUnusable when folderPath or name climbs out.
+// folder can be located. folderPath and name are used as given.
 int DeleteShortcut(const Platform& platform, const std::wstring& folderPath,
                    const std::wstring& name);
 

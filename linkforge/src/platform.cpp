@@ -78,6 +78,7 @@ const Platform kReal = {
     ::FindNextFileW,
     ::FindClose,
     ::RemoveDirectoryW,
+    ::GetFileInformationByHandle,
     WriteStdout,
 };
 

@@ -36,6 +36,7 @@ struct Platform {
   decltype(&::FindNextFileW) FindNextFileW;
   decltype(&::FindClose) FindClose;
   decltype(&::RemoveDirectoryW) RemoveDirectoryW;
+  decltype(&::GetFileInformationByHandle) GetFileInformationByHandle;
   // Standard output (the text as the program formatted it).
   void (*Write)(std::wstring_view text);
 };

@@ -6,32 +6,6 @@ namespace {
 constexpr std::wstring_view kConstants = L"[Constants]";
 constexpr std::wstring_view kShortcut = L"[Shortcut]";
 
-// Calls f on each component of a path separated by backslashes or slashes;
-// stops at the first for which f returns true and returns true then.
-template <typename F>
-bool AnyComponent(std::wstring_view path, F f) {
-  size_t begin = 0;
-  for (;;) {
-    size_t end = path.find_first_of(L"\\/", begin);
-    if (end == std::wstring_view::npos) end = path.size();
-    if (f(path.substr(begin, end - begin))) return true;
-    if (end == path.size()) return false;
-    begin = end + 1;
-  }
-}
-
-size_t CountDots(std::wstring_view component) {
-  size_t dots = 0;
-  for (wchar_t c : component) {
-    if (c == L'.') {
-      ++dots;
-    } else if (c != L' ') {
-      return kNoPosition;  // a real name
-    }
-  }
-  return dots;
-}
-
 }  // namespace
 
 bool ReadForAllUsers(std::wstring_view text) {
@@ -41,7 +15,7 @@ bool ReadForAllUsers(std::wstring_view text) {
 
 int ReadFolderStructure(std::wstring_view text, std::wstring* folder, size_t* scanFrom) {
   Lookup found = FindKey(text, 0, kConstants, L"folderStructure", kPathCapacity);
-  if (found.result != kFound || ClimbsOut(found.value)) return kFolderUnusable;
+  if (found.result != kFound) return kFolderUnusable;
   *folder = std::move(found.value);
   *scanFrom = found.next;
   return kOk;
@@ -54,7 +28,7 @@ ShortcutSection ReadShortcut(std::wstring_view text, size_t from, bool namesOnly
   };
   Lookup name = find(L"displayName", kPathCapacity);
   s.next = name.next;
-  if (name.result != kFound || name.value.empty() || ClimbsOut(name.value)) return s;
+  if (name.result != kFound || name.value.empty()) return s;
   s.entry.displayName = std::move(name.value);
   if (!namesOnly) {
     Lookup folder = find(L"parentFolderOverride", kPathCapacity);
@@ -80,17 +54,6 @@ ShortcutSection ReadShortcut(std::wstring_view text, size_t from, bool namesOnly
   }
   s.code = kOk;
   return s;
-}
-
-bool ClimbsOut(std::wstring_view relative) {
-  return AnyComponent(relative, [](std::wstring_view c) {
-    const size_t dots = CountDots(c);
-    return dots != kNoPosition && dots >= 2;
-  });
-}
-
-bool NamesBaseFolder(std::wstring_view relative) {
-  return !AnyComponent(relative, [](std::wstring_view c) { return CountDots(c) == kNoPosition; });
 }
 
 }  // namespace linkforge

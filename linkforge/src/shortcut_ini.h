@@ -24,10 +24,9 @@ constexpr size_t kIndexCapacity = 512;  // iconIndex
 // value or unreadable.
 bool ReadForAllUsers(std::wstring_view text);
 
-// folderStructure of [Constants], and where the shortcut scan starts (the
-// section after [Constants], kNoPosition when there is none). kOk, or
-// kFolderUnusable when it cannot be read or one of its folders climbs out
-// of the Programs folder ("..").
+// folderStructure of [Constants], as written, and where the shortcut scan
+// starts (the section after [Constants], kNoPosition when there is none).
+// kOk, or kFolderUnusable when it cannot be read.
 int ReadFolderStructure(std::wstring_view text, std::wstring* folder, size_t* scanFrom);
 
 struct ShortcutEntry {
@@ -47,19 +46,11 @@ struct ShortcutSection {
 };
 
 // Reads the first [Shortcut] section at or after from. With namesOnly only
-// displayName is read (what deleting needs). The section is bad when there is
-// none, when displayName, target or startDirectory cannot be read, when
-// displayName is empty or climbs out of its folder, or when
-// parentFolderOverride is malformed or too long or arguments too long.
+// displayName is read (what deleting needs). The values are used as written,
+// ".." parts included: the file is the caller's. The section is bad when
+// there is none, when displayName, target or startDirectory cannot be read,
+// when displayName is empty (a shortcut named ".lnk" is no shortcut), or
+// when parentFolderOverride is malformed or too long or arguments too long.
 ShortcutSection ReadShortcut(std::wstring_view text, size_t from, bool namesOnly);
-
-// A relative folder path or name has a component of dots and blanks with
-// two or more dots ("..", "...", ".. "), which the platform resolves to a
-// parent: it would leave the folder it is meant to lie below.
-bool ClimbsOut(std::wstring_view relative);
-
-// A relative folder path names its base itself: every component is empty or
-// made of dots and blanks ("", ".", "\\", ". \\").
-bool NamesBaseFolder(std::wstring_view relative);
 
 }  // namespace linkforge

