@@ -47,8 +47,9 @@ jint WithoutRedirection(const Platform& p, Action action) {
 
 jint Copy64NoRedirect(const Platform& p, JNIEnv* env, jstring existing, jstring target) {
   WideText from = JStringToWideText(env, existing);
+  if (!from) return 0;
   WideText to = JStringToWideText(env, target);
-  if (!from || !to) return 0;
+  if (!to) return 0;
   // bFailIfExists 0: an existing target is replaced.
   return WithoutRedirection(p, [&] { return p.CopyFileW(from.get(), to.get(), FALSE) != FALSE; });
 }
@@ -61,8 +62,9 @@ jint Delete64NoRedirect(const Platform& p, JNIEnv* env, jstring file) {
 
 jint MoveWithFlags(const Platform& p, JNIEnv* env, jstring existing, jstring target, jint flags) {
   WideText from = JStringToWideText(env, existing);
+  if (!from) return 0;
   WideText to = JStringToWideText(env, target);
-  if (!from || !to) return 0;
+  if (!to) return 0;
   // With the process's normal redirection; the flags word passes unchanged.
   return p.MoveFileExW(from.get(), to.get(), static_cast<DWORD>(flags)) ? 1 : 0;
 }
@@ -95,8 +97,8 @@ jint IsFileWriteLocked(const Platform& p, JNIEnv* env, jstring file) {
   if (!path) return 0;
   // DELETE access with no sharing fails while anyone else has the file open
   // without FILE_SHARE_DELETE. The file is opened only, never changed.
-  HANDLE handle = p.CreateFileW(path.get(), DELETE, 0, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle =
+      p.CreateFileW(path.get(), DELETE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = p.GetLastError();
     // Only a missing file is "not locked"; a missing folder (3), a refused

@@ -23,9 +23,9 @@ struct RedirectCase {
   bool disableFails, revertFails;
   BOOL actionResult;
   jint result;
-  bool acted;                 // the copy/delete ran
-  bool switchedOffDuring;     // with redirection off
-  bool leftOff;               // redirection still off afterwards
+  bool acted;              // the copy/delete ran
+  bool switchedOffDuring;  // with redirection off
+  bool leftOff;            // redirection still off afterwards
 };
 
 const RedirectCase kAllRedirectCases[] = {
@@ -98,7 +98,9 @@ TEST_P(RedirectTest, Delete) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, RedirectTest, testing::ValuesIn(RedirectCasesOfThisProcess()),
-                         [](const testing::TestParamInfo<RedirectCase>& i) { return i.param.name; });
+                         [](const testing::TestParamInfo<RedirectCase>& i) {
+                           return i.param.name;
+                         });
 
 TEST(NullArguments, FailWithoutAnyWindowsCall) {
   FakePlatform f;
@@ -113,6 +115,16 @@ TEST(NullArguments, FailWithoutAnyWindowsCall) {
   EXPECT_EQ(hostprobe::MoveWithFlags(p, host.env(), s, nullptr, 1), 0);
   EXPECT_EQ(hostprobe::GetShortPath(p, host.env(), nullptr), nullptr);
   EXPECT_EQ(hostprobe::IsFileWriteLocked(p, host.env(), nullptr), 0);
+  // A first string the VM refuses ends the call: the second is not touched,
+  // no JNI call is made with the exception pending (the host's Errors).
+  jstring refused = host.NewJavaString(L"C:\\y");
+  host.FailStringChars(refused);
+  const int taken = host.CharsTaken();
+  EXPECT_EQ(hostprobe::Copy64NoRedirect(p, host.env(), refused, s), 0);
+  host.ClearException();
+  EXPECT_EQ(hostprobe::MoveWithFlags(p, host.env(), refused, s, 1), 0);
+  host.ClearException();
+  EXPECT_EQ(host.CharsTaken() - taken, 2);
   EXPECT_TRUE(f.calls.empty()) << f.calls.front();
   // The font calls fail too, and still announce a font change: nothing else.
   EXPECT_EQ(hostprobe::RegisterFont(p, host.env(), nullptr), 0);
@@ -200,9 +212,9 @@ TEST(IsFileWriteLocked, OnlyAMissingFileIsNotLocked) {
   const struct {
     DWORD error;
     jint locked;
-  } cases[] = {{ERROR_FILE_NOT_FOUND, 0},     {ERROR_SHARING_VIOLATION, 1},
-               {ERROR_ACCESS_DENIED, 1},      {ERROR_PATH_NOT_FOUND, 1},
-               {ERROR_INVALID_NAME, 1},       {ERROR_FILENAME_EXCED_RANGE, 1}};
+  } cases[] = {{ERROR_FILE_NOT_FOUND, 0}, {ERROR_SHARING_VIOLATION, 1},
+               {ERROR_ACCESS_DENIED, 1},  {ERROR_PATH_NOT_FOUND, 1},
+               {ERROR_INVALID_NAME, 1},   {ERROR_FILENAME_EXCED_RANGE, 1}};
   for (const auto& c : cases) {
     FakePlatform f;
     f.createFileError = c.error;

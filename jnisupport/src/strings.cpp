@@ -27,7 +27,8 @@ class StringChars {
 
 }  // namespace
 
-wchar_t* JStringToWide(JNIEnv* env, jstring text, void* (*allocate)(std::size_t)) {
+wchar_t* JStringToWide(JNIEnv* env, jstring text, void* (*allocate)(std::size_t), bool* pending) {
+  if (pending) *pending = false;
   // A null reference would crash the VM in GetStringLength.
   if (!env || !text) return nullptr;
   const jsize length = env->GetStringLength(text);
@@ -36,7 +37,10 @@ wchar_t* JStringToWide(JNIEnv* env, jstring text, void* (*allocate)(std::size_t)
     return nullptr;
   const std::size_t count = static_cast<std::size_t>(length);
   StringChars chars(env, text);
-  if (!chars.get()) return nullptr;
+  if (!chars.get()) {
+    if (pending) *pending = true;  // the VM threw OutOfMemoryError
+    return nullptr;
+  }
   auto* buffer = static_cast<wchar_t*>(allocate((count + 1) * sizeof(wchar_t)));
   if (!buffer) return nullptr;
   std::size_t i = 0;

@@ -5,8 +5,12 @@
 // Conventions towards Java: truth values are the jint 1 or 0; no Java
 // exception is thrown. A string argument that is null, or that cannot be
 // converted, gives the method's failure result without any Windows call and
-// without a message. When the VM cannot make a result string or array (it
-// then has an OutOfMemoryError pending), the method returns null.
+// without a message. The strings are converted in order and the first that
+// fails ends the method: when the VM refused its characters it has an
+// OutOfMemoryError pending, no JNI call follows, and getRegValue returns
+// null rather than make its empty string. When the VM cannot make a result
+// string or array (again with an OutOfMemoryError pending), the method
+// returns null.
 #pragma once
 
 #include <jni.h>

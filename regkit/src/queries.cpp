@@ -28,9 +28,14 @@ jstring EmptyString(JNIEnv* env) { return jnisupport::WideToJString(env, L""); }
 
 jstring getRegValue(const Platform& p, JNIEnv* env, jint root, jstring path, jstring name,
                     bool view64, wchar_t separator) {
-  WideText keyPath = JStringToWideText(env, path);
-  WideText valueName = JStringToWideText(env, name);
-  if (!keyPath || !valueName) return EmptyString(env);
+  // One string after the other: after a conversion the VM refused it has an
+  // exception pending, and no JNI call may follow, the empty string's
+  // NewString included.
+  bool pending = false;
+  WideText keyPath = JStringToWideText(env, path, &pending);
+  if (!keyPath) return pending ? nullptr : EmptyString(env);
+  WideText valueName = JStringToWideText(env, name, &pending);
+  if (!valueName) return pending ? nullptr : EmptyString(env);
   wt::Owned key(p.RegCloseKey, HKEY{});
   DWORD type = 0;
   DWORD size = 0;
@@ -80,8 +85,9 @@ jstring getRegValue(const Platform& p, JNIEnv* env, jint root, jstring path, jst
 jint getRegDwordValue(const Platform& p, JNIEnv* env, jint root, jstring path, jstring name,
                       bool view64) {
   WideText keyPath = JStringToWideText(env, path);
+  if (!keyPath) return 0;
   WideText valueName = JStringToWideText(env, name);
-  if (!keyPath || !valueName) return 0;
+  if (!valueName) return 0;
   wt::Owned key(p.RegCloseKey, HKEY{});
   const LONG opened =
       p.RegOpenKeyExW(mapRootCode(root), keyPath.get(), 0, ReadAccess(view64), key.put());
@@ -110,8 +116,9 @@ jint getRegDwordValue(const Platform& p, JNIEnv* env, jint root, jstring path, j
 jlong getRegType(const Platform& p, JNIEnv* env, jint root, jstring path, jstring name,
                  bool view64) {
   WideText keyPath = JStringToWideText(env, path);
+  if (!keyPath) return 0;
   WideText valueName = JStringToWideText(env, name);
-  if (!keyPath || !valueName) return 0;
+  if (!valueName) return 0;
   wt::Owned key(p.RegCloseKey, HKEY{});
   if (p.RegOpenKeyExW(mapRootCode(root), keyPath.get(), 0, ReadAccess(view64), key.put()) !=
       ERROR_SUCCESS)

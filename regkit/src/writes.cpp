@@ -16,9 +16,11 @@ using jnisupport::WideText;
 jint setRegValue(const Platform& p, JNIEnv* env, jint root, jstring path, jstring name,
                  jstring data, jint typeCode, bool view64) {
   WideText keyPath = JStringToWideText(env, path);
+  if (!keyPath) return 0;
   WideText valueName = JStringToWideText(env, name);
+  if (!valueName) return 0;
   WideText text = JStringToWideText(env, data);
-  if (!keyPath || !valueName || !text) return 0;
+  if (!text) return 0;
   // The text with its terminating zero, in bytes.
   const std::size_t length = std::wcslen(text.get());
   if (length > (MAXDWORD - sizeof(wchar_t)) / sizeof(wchar_t)) return 0;
@@ -42,8 +44,9 @@ jint setRegValue(const Platform& p, JNIEnv* env, jint root, jstring path, jstrin
 jint setRegDwordValue(const Platform& p, JNIEnv* env, jint root, jstring path, jstring name,
                       jint data, jint typeCode, bool view64) {
   WideText keyPath = JStringToWideText(env, path);
+  if (!keyPath) return 0;
   WideText valueName = JStringToWideText(env, name);
-  if (!keyPath || !valueName) return 0;
+  if (!valueName) return 0;
   wt::Owned key(p.RegCloseKey, HKEY{});
   if (p.RegOpenKeyExW(mapRootCode(root), keyPath.get(), 0, WriteAccess(view64), key.put()) !=
       ERROR_SUCCESS)
@@ -62,8 +65,9 @@ jint setRegDwordValue(const Platform& p, JNIEnv* env, jint root, jstring path, j
 jint DelRegkeyValue(const Platform& p, JNIEnv* env, jint root, jstring path, jstring name,
                     bool view64) {
   WideText keyPath = JStringToWideText(env, path);
+  if (!keyPath) return 0;
   WideText valueName = JStringToWideText(env, name);
-  if (!keyPath || !valueName) return 0;
+  if (!valueName) return 0;
   wt::Owned key(p.RegCloseKey, HKEY{});
   if (p.RegOpenKeyExW(mapRootCode(root), keyPath.get(), 0, WriteAccess(view64), key.put()) !=
       ERROR_SUCCESS)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "codes.h"
 #include "fake_registry.h"
@@ -60,6 +61,38 @@ TEST_F(RegKitUnit, NullStringGivesTheFailureResultWithoutAnyWindowsCall) {
   EXPECT_EQ(DelRegkeyValue(p, env, 0, s, nullptr, false), 0);
   EXPECT_EQ(deleteRegKey(p, env, 0, nullptr, kDelete64), 0);
   EXPECT_EQ(DelRegTree(p, env, 0, nullptr), 0);
+  EXPECT_TRUE(f.calls.empty());
+  EXPECT_TRUE(f.lines.empty());
+}
+
+TEST_F(RegKitUnit, StringTheVmRefusesEndsTheMethodWithNoFurtherJniOrWindowsCall) {
+  jstring s[3];
+  // Each method over its string arguments s[0..n); true for its failure result.
+  const std::pair<int, std::function<bool()>> methods[] = {
+      {2, [&] { return getRegValue(p, env, 0, s[0], s[1], true, 0) == nullptr; }},
+      {2, [&] { return getRegDwordValue(p, env, 0, s[0], s[1], true) == 0; }},
+      {2, [&] { return getRegType(p, env, 0, s[0], s[1], false) == 0; }},
+      {1, [&] { return regKeyExists(p, env, 0, s[0], true) == 0; }},
+      {1, [&] { return CreateRegKey(p, env, 0, s[0], false) == 0; }},
+      {1, [&] { return valuesForKey(p, env, 0, s[0], true) == nullptr; }},
+      {1, [&] { return childrenForKey(p, env, 0, s[0], true) == nullptr; }},
+      {3, [&] { return setRegValue(p, env, 0, s[0], s[1], s[2], 1, true) == 0; }},
+      {2, [&] { return setRegDwordValue(p, env, 0, s[0], s[1], 1, 101, true) == 0; }},
+      {2, [&] { return DelRegkeyValue(p, env, 0, s[0], s[1], false) == 0; }},
+      {1, [&] { return deleteRegKey(p, env, 0, s[0], kDelete64) == 0; }},
+      {1, [&] { return DelRegTree(p, env, 0, s[0]) == 0; }},
+  };
+  for (const auto& [count, method] : methods) {
+    for (int refused = 0; refused < count; ++refused) {
+      for (jstring& text : s) text = S(L"Software\\x");
+      host.FailStringChars(s[refused]);
+      const int taken = host.CharsTaken();
+      EXPECT_TRUE(method());
+      EXPECT_EQ(host.CharsTaken() - taken, refused + 1);  // none after the refused one
+      EXPECT_TRUE(host.Errors().empty()) << host.Errors().front();
+      host.ClearException();
+    }
+  }
   EXPECT_TRUE(f.calls.empty());
   EXPECT_TRUE(f.lines.empty());
 }

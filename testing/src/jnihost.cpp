@@ -9,10 +9,10 @@ namespace wttest {
 
 struct JniHost::Object {
   enum Kind { kString, kClass, kArray } kind = kString;
-  std::wstring text;                 // kString: the UTF-16 code units
-  std::optional<std::string> utf;    // kString made by NewStringUTF: its bytes
-  std::string className;             // kClass
-  std::vector<jobject> elements;     // kArray
+  std::wstring text;               // kString: the UTF-16 code units
+  std::optional<std::string> utf;  // kString made by NewStringUTF: its bytes
+  std::string className;           // kClass
+  std::vector<jobject> elements;   // kArray
 };
 
 namespace {
@@ -39,9 +39,15 @@ constexpr std::size_t kSlotCount = sizeof(JNINativeInterface_) / sizeof(void*);
 struct JniHostFunctions {
   static JniHost& Host(JNIEnv* env) { return *reinterpret_cast<JniHost::HostEnv*>(env)->host; }
 
+  // Called with the lock held by every function a pending exception forbids.
+  static void Forbidden(JniHost& h, const char* function) {
+    if (h.exceptionPending_) h.Error(std::string(function) + " with an exception pending");
+  }
+
   static jsize JNICALL GetStringLength(JNIEnv* env, jstring str) {
     JniHost& h = Host(env);
     std::lock_guard<std::mutex> lock(h.mutex_);
+    Forbidden(h, "GetStringLength");
     JniHost::Object* o = h.Find(str);
     if (!o || o->kind != JniHost::Object::kString) {
       h.Error("GetStringLength of something that is no string");
@@ -53,9 +59,15 @@ struct JniHostFunctions {
   static const jchar* JNICALL GetStringChars(JNIEnv* env, jstring str, jboolean* isCopy) {
     JniHost& h = Host(env);
     std::lock_guard<std::mutex> lock(h.mutex_);
+    Forbidden(h, "GetStringChars");
     JniHost::Object* o = h.Find(str);
     if (!o || o->kind != JniHost::Object::kString) {
       h.Error("GetStringChars of something that is no string");
+      return nullptr;
+    }
+    ++h.charsTaken_;
+    if (h.failing_.count(o)) {
+      h.exceptionPending_ = true;  // OutOfMemoryError
       return nullptr;
     }
     // A copy, unterminated as a VM may hand it out: a library must use the
@@ -65,7 +77,6 @@ struct JniHostFunctions {
     for (std::size_t i = 0; i < o->text.size(); ++i) chars[i] = static_cast<jchar>(o->text[i]);
     chars[o->text.size()] = 0xFFFF;
     h.outstanding_[chars] = o;
-    ++h.charsTaken_;
     if (isCopy) *isCopy = JNI_TRUE;
     return chars;
   }
@@ -86,6 +97,7 @@ struct JniHostFunctions {
   static jstring JNICALL NewString(JNIEnv* env, const jchar* chars, jsize len) {
     JniHost& h = Host(env);
     std::lock_guard<std::mutex> lock(h.mutex_);
+    Forbidden(h, "NewString");
     if (len < 0 || (len > 0 && !chars)) {
       h.Error("NewString with a bad length or no characters");
       return nullptr;
@@ -98,6 +110,7 @@ struct JniHostFunctions {
   static jstring JNICALL NewStringUTF(JNIEnv* env, const char* utf) {
     JniHost& h = Host(env);
     std::lock_guard<std::mutex> lock(h.mutex_);
+    Forbidden(h, "NewStringUTF");
     if (!utf) {
       h.Error("NewStringUTF of null");
       return nullptr;
@@ -116,6 +129,7 @@ struct JniHostFunctions {
   static jclass JNICALL FindClass(JNIEnv* env, const char* name) {
     JniHost& h = Host(env);
     std::lock_guard<std::mutex> lock(h.mutex_);
+    Forbidden(h, "FindClass");
     h.foundClasses_.push_back(name ? name : "");
     JniHost::Object o;
     o.kind = JniHost::Object::kClass;
@@ -126,6 +140,7 @@ struct JniHostFunctions {
   static jobjectArray JNICALL NewObjectArray(JNIEnv* env, jsize len, jclass cls, jobject init) {
     JniHost& h = Host(env);
     std::lock_guard<std::mutex> lock(h.mutex_);
+    Forbidden(h, "NewObjectArray");
     JniHost::Object* c = h.Find(cls);
     if (!c || c->kind != JniHost::Object::kClass || len < 0) {
       h.Error("NewObjectArray without a class or with a negative length");
@@ -141,6 +156,7 @@ struct JniHostFunctions {
                                             jobject value) {
     JniHost& h = Host(env);
     std::lock_guard<std::mutex> lock(h.mutex_);
+    Forbidden(h, "SetObjectArrayElement");
     JniHost::Object* a = h.Find(array);
     if (!a || a->kind != JniHost::Object::kArray) {
       h.Error("SetObjectArrayElement on something that is no array");
@@ -230,6 +246,16 @@ std::vector<std::string> JniHost::FoundClasses() const {
   return foundClasses_;
 }
 
+void JniHost::FailStringChars(jstring string) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  failing_.insert(string);
+}
+
+void JniHost::ClearException() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  exceptionPending_ = false;
+}
+
 int JniHost::OutstandingChars() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return static_cast<int>(outstanding_.size());
@@ -266,8 +292,7 @@ std::vector<std::string> JniLibrary::ExportNames() const {
   const auto* base = reinterpret_cast<const BYTE*>(module_);
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-  const IMAGE_DATA_DIRECTORY& dir =
-      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+  const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
   if (dir.VirtualAddress == 0) return names;
   const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
   const auto* nameRvas = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);

@@ -24,15 +24,19 @@ using WideText = std::unique_ptr<wchar_t, FreeDeleter>;
 // holds it in a WideText).
 //
 // Returns null, calling no JNI function, for a null Java string; returns null
-// (with the characters handed back) when the VM gives no characters or the
-// buffer cannot be allocated. Callers treat null as their failure result and
-// make no Windows call with it.
-wchar_t* JStringToWide(JNIEnv* env, jstring text,
-                       void* (*allocate)(std::size_t) = std::malloc);
+// (with the characters handed back) when the buffer cannot be allocated.
+// Returns null when the VM gives no characters: it then has an exception
+// (OutOfMemoryError) pending, and *pending, when given, is set true (false on
+// every other path). With an exception pending JNI allows no call but a few
+// (a release among them): the caller converts no further string and makes no
+// result object, but returns at once. Callers treat null as their failure
+// result and make no Windows call with it.
+wchar_t* JStringToWide(JNIEnv* env, jstring text, void* (*allocate)(std::size_t) = std::malloc,
+                       bool* pending = nullptr);
 
 // JStringToWide into an owner.
-inline WideText JStringToWideText(JNIEnv* env, jstring text) {
-  return WideText(JStringToWide(env, text));
+inline WideText JStringToWideText(JNIEnv* env, jstring text, bool* pending = nullptr) {
+  return WideText(JStringToWide(env, text, std::malloc, pending));
 }
 
 // Zero-terminated UTF-16 to a new Java string (NewString); null for null.

@@ -10,9 +10,8 @@
 // host is safe to use from several threads at once.
 #pragma once
 
-#include <windows.h>
-
 #include <jni.h>
+#include <windows.h>
 
 #include <deque>
 #include <map>
@@ -49,9 +48,17 @@ class JniHost {
   // The class names FindClass was asked for, in order.
   std::vector<std::string> FoundClasses() const;
 
+  // Makes GetStringChars of string fail as in a VM out of memory: it returns
+  // null and leaves an OutOfMemoryError pending. JNI forbids further calls
+  // but a few (ReleaseStringChars among them) until the exception is
+  // cleared: each one the library makes is recorded in Errors().
+  void FailStringChars(jstring string);
+  // Clears the pending exception, as the Java caller's catch would.
+  void ClearException();
+
   // GetStringChars results not yet handed back with ReleaseStringChars.
   int OutstandingChars() const;
-  // How often GetStringChars was called in all.
+  // How often GetStringChars was called in all, failed calls included.
   int CharsTaken() const;
   // Misuse seen: a release of characters never taken, a bad array index,
   // an object of the wrong kind. Empty when all was well.
@@ -79,6 +86,8 @@ class JniHost {
   std::map<const jchar*, Object*> outstanding_;
   std::vector<std::string> foundClasses_;
   std::vector<std::string> errors_;
+  std::unordered_set<const void*> failing_;
+  bool exceptionPending_ = false;
   int charsTaken_ = 0;
 };
 
