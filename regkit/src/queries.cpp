@@ -42,7 +42,14 @@ jstring getRegValue(const Platform& p, JNIEnv* env, jint root, jstring path, jst
   LONG result = p.RegOpenKeyExW(mapRootCode(root), keyPath.get(), 0, ReadAccess(view64), key.put());
   if (result == ERROR_SUCCESS)
     result = p.RegQueryValueExW(key.get(), valueName.get(), nullptr, &type, nullptr, &size);
-  for (int attempt = 1; result == ERROR_SUCCESS; ++attempt) {
+  if (result != ERROR_SUCCESS) {
+    // One line for a key that does not open and a value that is missing:
+    // both name RegQueryValueExW.
+    Say(p, L"INFO: getRegValue::RegQueryValueExW querying value for %ls:%ls returns %i\n",
+        keyPath.get(), valueName.get(), static_cast<int>(result));
+    return EmptyString(env);
+  }
+  for (int attempt = 1;; ++attempt) {
     // The data, rounded up to whole UTF-16 units, and two zero units: the
     // text ends inside the buffer even when the value carries no
     // terminating zero or an odd number of bytes, and the separator pass
@@ -63,10 +70,12 @@ jstring getRegValue(const Platform& p, JNIEnv* env, jint root, jstring path, jst
     if (result == ERROR_MORE_DATA && attempt < kReadAttempts) {
       // Another writer made the value longer since its size was taken.
       size = read;
-      result = ERROR_SUCCESS;
       continue;
     }
-    if (result != ERROR_SUCCESS) break;
+    // A read that fails once the size was had (the value went, or kept
+    // growing) gives the empty text without a line: the line is for a key
+    // or value that is not there when asked for.
+    if (result != ERROR_SUCCESS) return EmptyString(env);
     // Only what Windows returned counts: a value that shrank meanwhile
     // leaves the rest of the buffer as zeros.
     if (read > size) read = size;
@@ -75,11 +84,6 @@ jstring getRegValue(const Platform& p, JNIEnv* env, jint root, jstring path, jst
     JoinedTextLength(buffer.get(), (std::size_t{read} + 1) / 2, separator);
     return jnisupport::WideToJString(env, buffer.get());
   }
-  // One line for a key that does not open, a value that is missing, and a
-  // read that fails: all name RegQueryValueExW.
-  Say(p, L"INFO: getRegValue::RegQueryValueExW querying value for %ls:%ls returns %i\n",
-      keyPath.get(), valueName.get(), static_cast<int>(result));
-  return EmptyString(env);
 }
 
 jint getRegDwordValue(const Platform& p, JNIEnv* env, jint root, jstring path, jstring name,
