@@ -42,10 +42,10 @@ std::string RawValue(HKEY root, const std::wstring& path, const wchar_t* name, R
 }
 
 void RawSet(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type,
-            const std::string& bytes) {
+            const std::string& bytes, REGSAM view = k64) {
   HKEY key = nullptr;
   ASSERT_EQ(
-      RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE | k64, nullptr, &key, nullptr),
+      RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &key, nullptr),
       ERROR_SUCCESS);
   if (name) {
     EXPECT_EQ(RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
@@ -109,37 +109,91 @@ TEST(Exports, ExactlyTheTwentySevenJniNames) {
   EXPECT_EQ(actual, expected);
 }
 
-TEST_F(RegKit, ViewsAreKeptApartBelowLocalMachineSoftware) {
-  const std::wstring sub = lm + L"\\only32";
-  EXPECT_EQ(Call("CreateRegKey32", {L"8", sub}), "1");
-  EXPECT_EQ(Call("RegKeyExists32", {L"8", sub}), "1");
-  EXPECT_EQ(Call("RegKeyExists64", {L"8", lm}), "0");
-  EXPECT_TRUE(RawKey(kLM, sub, k32));
-  EXPECT_FALSE(RawKey(kLM, lm, k64));
-  EXPECT_EQ(Call("CreateRegKey", {L"8", lm}), "1");
-
-  EXPECT_EQ(Call("SetRegValue32", {L"8", lm, L"v", L"thirty-two", L"1"}), "1");
-  EXPECT_EQ(Call("SetRegValue", {L"8", lm, L"v", L"sixty-four", L"1"}), "1");
-  EXPECT_EQ(Call("SetRegDwordValue32", {L"8", lm, L"d", L"32", L"101"}), "1");
-  EXPECT_EQ(RawValue(kLM, lm, L"v", k32), "1:" + Units(L"thirty-two"));
-  EXPECT_EQ(RawValue(kLM, lm, L"v", k64), "1:" + Units(L"sixty-four"));
-  EXPECT_EQ(Call("RegQueryValue32", {L"8", lm, L"v"}), "\"thirty-two\"");
-  EXPECT_EQ(Call("RegQueryValueEx", {L"8", lm, L"v"}), "\"sixty-four\"");
-  EXPECT_EQ(Call("RegQueryMultiValue", {L"8", lm, L"v", L"false"}), "\"thirty-two\"");
-  EXPECT_EQ(Call("RegQueryDwordValue32", {L"8", lm, L"d"}), "32");
-  EXPECT_EQ(Call("RegQueryType32", {L"8", lm, L"d"}), "4");
-  EXPECT_EQ(Call("RegQueryType64", {L"8", lm, L"d"}), "0");
-
-  EXPECT_EQ(Call("childrenForKey32", {L"8", lm}), List({L"only32"}));
-  EXPECT_EQ(Call("childrenForKey64", {L"8", lm}), "[]");
-  EXPECT_EQ(Call("valuesForKey64", {L"8", lm}), List({L"v"}));
-
-  EXPECT_EQ(Call("DelRegKeyWOW64Bit", {L"8", sub}), "0");
-  EXPECT_EQ(Call("DelRegKeyWOW32Bit", {L"8", sub}), "1");
-  EXPECT_FALSE(RawKey(kLM, sub, k32));
-  EXPECT_EQ(Call("DelRegkeyValue", {L"8", lm, L"v", L"false"}), "1");
-  EXPECT_EQ(RawValue(kLM, lm, L"v", k32), "missing");
-  EXPECT_EQ(RawValue(kLM, lm, L"v", k64), "1:" + Units(L"sixty-four"));
+// Below HKLM\SOFTWARE the two views hold different keys and values, made
+// here through the registry API in each view. Each method shows where it
+// acts: a read answers what only that view holds, a write or deletion
+// changes only that view. "Own" is the process's view: the 32-bit one for
+// the x86 build under WOW64, the 64-bit one for the x64 build.
+TEST_F(RegKit, EachMethodActsInTheViewItsNameOrArgumentNames) {
+  BOOL wow64 = FALSE;
+  if (sizeof(void*) == 4 && !(IsWow64Process(GetCurrentProcess(), &wow64) && wow64))
+    GTEST_SKIP() << "32-bit Windows has one registry view";
+  const REGSAM own = sizeof(void*) == 8 ? k64 : k32;
+  const std::wstring r = lm + L"\\r", w = lm + L"\\w";
+  const std::string x = "1:" + Units(L"x"), seven = std::string("4:\x07\0\0\0", 6);
+  for (REGSAM view : {k64, k32}) {
+    const bool is64 = view == k64;
+    // Made in name order: Windows lists values as they were made, Wine by name.
+    RawSet(kLM, r, L"d", is64 ? REG_DWORD : REG_BINARY,
+           std::string(1, is64 ? 64 : 32) + '\0' + '\0' + '\0', view);
+    RawSet(kLM, r, L"s", REG_SZ, Units(is64 ? L"sixty-four" : L"thirty-two"), view);
+    if (!is64) RawSet(kLM, r, L"s32", REG_SZ, Units(L"x"), view);
+    RawSet(kLM, r + (is64 ? L"\\c64" : L"\\c32"), nullptr, 0, "", view);
+    // What the deletions remove, alike in both views.
+    for (const wchar_t* value : {L"true", L"false"})
+      RawSet(kLM, w, value, REG_SZ, Units(L"x"), view);
+    for (const wchar_t* key :
+         {L"DelRegKey32BitOS", L"DelRegKeyWOW32Bit", L"DelRegKeyWOW64Bit", L"DelRegTree\\sub"})
+      RawSet(kLM, w + L"\\" + key, nullptr, 0, "", view);
+  }
+  struct Row {
+    const char* method;
+    std::vector<std::wstring> args;
+    REGSAM view;             // where the method must act
+    std::string in64, in32;  // its answer if it acted in the 64-bit or the 32-bit view
+    // A change: the key it names (two arguments), else the value it names,
+    // as read in each view: "after" in its view, still "before" in the other.
+    std::string before, after;
+  };
+  auto read = [](const char* m, std::vector<std::wstring> args, REGSAM view, std::string in64,
+                 std::string in32) { return Row{m, args, view, in64, in32, "", ""}; };
+  auto change = [](const char* m, std::vector<std::wstring> args, REGSAM view, std::string before,
+                   std::string after) { return Row{m, args, view, "1", "1", before, after}; };
+  const std::string s64 = "\"sixty-four\"", s32 = "\"thirty-two\"";
+  const Row rows[] = {
+      read("RegKeyExists32", {L"8", r + L"\\c64"}, k32, "1", "0"),
+      read("RegKeyExists64", {L"8", r + L"\\c64"}, k64, "1", "0"),
+      change("CreateRegKey", {L"8", w + L"\\CreateRegKey"}, k64, "no key", "key"),
+      change("CreateRegKeyWow64", {L"8", w + L"\\CreateRegKeyWow64"}, k64, "no key", "key"),
+      change("CreateRegKey32", {L"8", w + L"\\CreateRegKey32"}, k32, "no key", "key"),
+      read("RegQueryValueEx", {L"8", r, L"s"}, k64, s64, s32),
+      read("RegQueryValueExWow64", {L"8", r, L"s"}, k64, s64, s32),
+      read("RegQueryValue32", {L"8", r, L"s"}, k32, s64, s32),
+      read("RegQueryMultiValue", {L"8", r, L"s", L"true"}, k64, s64, s32),
+      read("RegQueryMultiValue", {L"8", r, L"s", L"false"}, k32, s64, s32),
+      read("RegQueryDwordValue", {L"8", r, L"d"}, k64, "64", "32"),
+      read("RegQueryDwordValue32", {L"8", r, L"d"}, k32, "64", "32"),
+      read("RegQueryType64", {L"8", r, L"d"}, k64, "4", "3"),
+      read("RegQueryType32", {L"8", r, L"d"}, k32, "4", "3"),
+      read("valuesForKey64", {L"8", r}, k64, List({L"d", L"s"}), List({L"d", L"s", L"s32"})),
+      read("valuesForKey32", {L"8", r}, k32, List({L"d", L"s"}), List({L"d", L"s", L"s32"})),
+      read("childrenForKey64", {L"8", r}, k64, List({L"c64"}), List({L"c32"})),
+      read("childrenForKey32", {L"8", r}, k32, List({L"c64"}), List({L"c32"})),
+      change("SetRegValue", {L"8", w, L"S", L"x", L"1"}, k64, "missing", x),
+      change("SetRegValueWow64", {L"8", w, L"SW", L"x", L"1"}, k64, "missing", x),
+      change("SetRegValue32", {L"8", w, L"S32", L"x", L"1"}, k32, "missing", x),
+      change("SetRegDwordValue", {L"8", w, L"D", L"7", L"101"}, k64, "missing", seven),
+      change("SetRegDwordValue32", {L"8", w, L"D32", L"7", L"101"}, k32, "missing", seven),
+      change("DelRegkeyValue", {L"8", w, L"true", L"true"}, k64, x, "missing"),
+      change("DelRegkeyValue", {L"8", w, L"false", L"false"}, k32, x, "missing"),
+      change("DelRegKey32BitOS", {L"8", w + L"\\DelRegKey32BitOS"}, own, "key", "no key"),
+      change("DelRegKeyWOW32Bit", {L"8", w + L"\\DelRegKeyWOW32Bit"}, k32, "key", "no key"),
+      change("DelRegKeyWOW64Bit", {L"8", w + L"\\DelRegKeyWOW64Bit"}, k64, "key", "no key"),
+      change("DelRegTree", {L"8", w + L"\\DelRegTree"}, own, "key", "no key"),  // with its subkey
+  };
+  for (const Row& row : rows) {
+    const std::string call =
+        std::string(row.method) + "(" + ShowArguments(row.method, row.args) + ")";
+    EXPECT_EQ(Call(row.method, row.args), row.view == k64 ? row.in64 : row.in32) << call;
+    if (row.after.empty()) continue;
+    for (REGSAM view : {k64, k32}) {
+      const std::wstring& key = row.args[1];
+      const std::string now = row.args.size() > 2 ? RawValue(kLM, key, row.args[2].c_str(), view)
+                                                  : (RawKey(kLM, key, view) ? "key" : "no key");
+      EXPECT_EQ(now, view == row.view ? row.after : row.before)
+          << call << " in the " << (view == k64 ? 64 : 32) << "-bit view";
+    }
+  }
 }
 
 TEST_F(RegKit, RootCodesOutsideTheTableReachTheCurrentUser) {
