@@ -7,7 +7,8 @@
 #   its environment instead of the clock when it is set; the build sets it
 #   for every link (a linker launcher), from SOURCE_DATE_EPOCH as given, else
 #   the commit's date, else 0. A new commit changes the link command, so
-#   ninja links again.
+#   ninja links again. strip stamps its output as well, the same way: the
+#   install script sets SOURCE_DATE_EPOCH before it strips anything.
 # - __FILE__ in an assertion or a log would carry the folder the sources sit
 #   in; the source folder is cut off every macro path.
 # - ar's member times, uids and modes: written as zeros (D), whatever the
@@ -56,4 +57,7 @@ if(MINGW)
     set(CMAKE_${lang}_ARCHIVE_FINISH "<CMAKE_RANLIB> -D <TARGET>")
   endforeach()
   add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-fmacro-prefix-map=${PROJECT_SOURCE_DIR}/=>)
+  # The first install rule: the subdirectories' rules (and their strip
+  # steps) run after it.
+  install(CODE "set(ENV{SOURCE_DATE_EPOCH} \"${epoch}\")")
 endif()
