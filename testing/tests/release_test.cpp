@@ -53,8 +53,11 @@ std::vector<Part> ReleaseParts() {
     if (archDash == std::wstring::npos || archDash == 0) continue;
     const size_t versionDash = folder.rfind(L'-', archDash - 1);
     if (versionDash == std::wstring::npos) continue;
-    Part p{root + L"\\" + folder, folder.substr(0, versionDash),
-           folder.substr(versionDash + 1, archDash - versionDash - 1), folder.substr(archDash + 1)};
+    Part p{root + L"\\" + folder,
+           folder.substr(0, versionDash),
+           folder.substr(versionDash + 1, archDash - versionDash - 1),
+           folder.substr(archDash + 1),
+           {}};
     for (const wchar_t* pattern : {L"*.exe", L"*.dll"}) {
       for (const std::wstring& file : Names(p.path, pattern, false)) p.files.push_back(file);
     }
@@ -122,8 +125,8 @@ const std::map<std::wstring, std::vector<std::wstring>> kLibraryRuns = {
 
 // Programs start without arguments (their usage text and exit code); DLLs
 // load into the host and answer one call.
-wttest::ProcessResult Run(const std::wstring& arch, const std::wstring& folder,
-                          const std::wstring& file) {
+wttest::ProcessResult PutToWork(const std::wstring& arch, const std::wstring& folder,
+                                const std::wstring& file) {
   const auto library = kLibraryRuns.find(file);
   if (library == kLibraryRuns.end()) {
     return wttest::RunProcess(folder + L"\\" + file, wttest::QuoteArgument(file));
@@ -143,8 +146,8 @@ TEST_F(Release, EverySignedProgramAndLibraryDoesWhatItsUnsignedCopyDoes) {
         ADD_FAILURE() << "no host that loads this library";
         continue;
       }
-      const wttest::ProcessResult signedRun = Run(p.arch, p.path, file);
-      const wttest::ProcessResult unsignedRun = Run(p.arch, dist_ + L"\\" + p.arch, file);
+      const wttest::ProcessResult signedRun = PutToWork(p.arch, p.path, file);
+      const wttest::ProcessResult unsignedRun = PutToWork(p.arch, dist_ + L"\\" + p.arch, file);
       ASSERT_TRUE(signedRun.started) << "error " << signedRun.startError;
       ASSERT_TRUE(unsignedRun.started) << "error " << unsignedRun.startError;
       EXPECT_FALSE(signedRun.timedOut);
@@ -152,7 +155,9 @@ TEST_F(Release, EverySignedProgramAndLibraryDoesWhatItsUnsignedCopyDoes) {
       EXPECT_EQ(signedRun.out, unsignedRun.out);
       EXPECT_EQ(signedRun.err, unsignedRun.err);
       EXPECT_EQ(signedRun.exitCode, unsignedRun.exitCode);
-      if (dll) EXPECT_EQ(signedRun.exitCode, 0u) << signedRun.err;
+      if (dll) {
+        EXPECT_EQ(signedRun.exitCode, 0u) << signedRun.err;
+      }
     }
   }
 }
