@@ -5,10 +5,12 @@
 # - ld writes the link time into the PE header and into a DLL's export
 #   directory, and the PE checksum covers it. ld takes SOURCE_DATE_EPOCH from
 #   its environment instead of the clock when it is set; the build sets it
-#   for every link (a linker launcher), from SOURCE_DATE_EPOCH as given, else
-#   the commit's date, else 0. A new commit changes the link command, so
-#   ninja links again. strip stamps its output as well, the same way: the
-#   install script sets SOURCE_DATE_EPOCH before it strips anything.
+#   for the deliverables' links (a linker launcher, WT_LINK_LAUNCHER, which
+#   wt_deliverable() applies), from SOURCE_DATE_EPOCH as given, else the
+#   commit's date, else 0. A new commit changes their link command, so ninja
+#   links them again (only them: test programs keep the link time). strip
+#   stamps its output the same way: the install script sets
+#   SOURCE_DATE_EPOCH before it strips anything.
 # - __FILE__ in an assertion or a log would carry the folder the sources sit
 #   in; the source folder is cut off every macro path.
 # - ar's member times, uids and modes: written as zeros (D), whatever the
@@ -49,9 +51,10 @@ set(WT_SOURCE_DATE_EPOCH ${epoch} CACHE INTERNAL "Seconds since 1970 that the bu
 set(WT_SOURCE_DATE_ORIGIN "${origin}" CACHE INTERNAL "Where WT_SOURCE_DATE_EPOCH came from")
 message(STATUS "Time stamp of the built files: ${epoch} (${origin})")
 
+set(WT_LINK_LAUNCHER "")
 if(MINGW)
+  set(WT_LINK_LAUNCHER ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${epoch})
   foreach(lang C CXX)
-    set(CMAKE_${lang}_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${epoch})
     set(CMAKE_${lang}_ARCHIVE_CREATE "<CMAKE_AR> qcD <TARGET> <LINK_FLAGS> <OBJECTS>")
     set(CMAKE_${lang}_ARCHIVE_APPEND "<CMAKE_AR> qD <TARGET> <LINK_FLAGS> <OBJECTS>")
     set(CMAKE_${lang}_ARCHIVE_FINISH "<CMAKE_RANLIB> -D <TARGET>")
