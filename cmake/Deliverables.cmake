@@ -25,10 +25,15 @@ function(wt_version_resource target description)
 endfunction()
 
 # wt_deliverable(<target> <description>)
-# What every program and DLL that ships gets: its version resource and the
-# lean replacements of unneeded runtime parts (common/src/lean_runtime.cpp).
+# What every program and DLL that ships gets: its version resource, the
+# lean replacements of unneeded runtime parts (common/src/lean_runtime.cpp)
+# and the source date in its PE header (cmake/Reproducible.cmake).
 function(wt_deliverable target description)
   wt_version_resource(${target} "${description}")
+  if(WT_LINK_LAUNCHER)
+    set_target_properties(${target} PROPERTIES
+      C_LINKER_LAUNCHER "${WT_LINK_LAUNCHER}" CXX_LINKER_LAUNCHER "${WT_LINK_LAUNCHER}")
+  endif()
   if(TARGET wtlean)
     target_sources(${target} PRIVATE $<TARGET_OBJECTS:wtlean>)
   endif()

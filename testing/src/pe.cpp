@@ -51,7 +51,8 @@ PeInfo ReadPe(const std::wstring& path) {
   const size_t nt = static_cast<size_t>(dos.e_lfanew);
   DWORD signature = 0;
   IMAGE_FILE_HEADER file;
-  if (!img.Read(nt, &signature) || signature != IMAGE_NT_SIGNATURE || !img.Read(nt + 4, &file)) return info;
+  if (!img.Read(nt, &signature) || signature != IMAGE_NT_SIGNATURE || !img.Read(nt + 4, &file))
+    return info;
   const size_t optional = nt + 4 + sizeof file;
   WORD magic = 0;
   img.Read(optional, &magic);
@@ -63,6 +64,7 @@ PeInfo ReadPe(const std::wstring& path) {
     importDir = oh.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     exportDir = oh.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     resourceDir = oh.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE];
+    info.certificateTableSize = oh.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].Size;
   } else {
     IMAGE_OPTIONAL_HEADER32 oh;
     if (!img.Read(optional, &oh)) return info;
@@ -70,6 +72,7 @@ PeInfo ReadPe(const std::wstring& path) {
     importDir = oh.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     exportDir = oh.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     resourceDir = oh.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE];
+    info.certificateTableSize = oh.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].Size;
   }
   info.machine = file.Machine;
   info.isDll = (file.Characteristics & IMAGE_FILE_DLL) != 0;

@@ -9,6 +9,7 @@
 
 #include "wttest/pe.h"
 #include "wttest/platform.h"
+#include "wttest/version.h"
 
 namespace {
 
@@ -17,50 +18,6 @@ std::wstring DistRoot() {
   wchar_t buffer[MAX_PATH * 2] = {};
   const DWORD n = GetEnvironmentVariableW(L"WT_DIST_ROOT", buffer, MAX_PATH * 2);
   return n > 0 && n < MAX_PATH * 2 ? std::wstring(buffer) : std::wstring();
-}
-
-struct VersionInfo {
-  bool present = false;
-  DWORD fileMS = 0, fileLS = 0, productMS = 0, productLS = 0, fileType = 0;
-  std::wstring Get(const wchar_t* name) const {
-    for (const auto& [key, value] : strings) {
-      if (key == name) return value;
-    }
-    return L"<missing>";
-  }
-  std::vector<std::pair<std::wstring, std::wstring>> strings;
-};
-
-VersionInfo ReadVersion(const std::wstring& path) {
-  VersionInfo v;
-  DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-  if (size == 0) return v;
-  std::vector<BYTE> block(size);
-  if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return v;
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT length = 0;
-  if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) ||
-      length < sizeof *fixed) {
-    return v;
-  }
-  v.present = true;
-  v.fileMS = fixed->dwFileVersionMS;
-  v.fileLS = fixed->dwFileVersionLS;
-  v.productMS = fixed->dwProductVersionMS;
-  v.productLS = fixed->dwProductVersionLS;
-  v.fileType = fixed->dwFileType;
-  for (const wchar_t* name :
-       {L"FileDescription", L"FileVersion", L"InternalName", L"LegalCopyright", L"OriginalFilename",
-        L"ProductName", L"ProductVersion"}) {
-    wchar_t* text = nullptr;
-    const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
-    if (VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&text), &length) &&
-        text) {
-      v.strings.emplace_back(name, std::wstring(text));
-    }
-  }
-  return v;
 }
 
 std::vector<std::wstring> FilesIn(const std::wstring& folder) {
@@ -109,7 +66,7 @@ TEST(Deliverables, EachCarriesItsVersionResourceAndNoDebugInformation) {
       SCOPED_TRACE(wttest::Narrow(path));
       ++seen;
       const bool dll = name.size() > 4 && name.compare(name.size() - 4, 4, L".dll") == 0;
-      const VersionInfo v = ReadVersion(path);
+      const wttest::VersionInfo v = wttest::ReadVersion(path);
       ASSERT_TRUE(v.present);
       EXPECT_EQ(v.fileMS, DWORD{WT_PROJECT_VERSION_MAJOR} << 16 | WT_PROJECT_VERSION_MINOR);
       EXPECT_EQ(v.fileLS, DWORD{WT_PROJECT_VERSION_PATCH} << 16);
