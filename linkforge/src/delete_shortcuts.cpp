@@ -26,6 +26,23 @@ void RemoveIfEmpty(const Platform& platform, const std::wstring& folder) {
   platform.RemoveDirectoryW(folder.c_str());
 }
 
+// False when path is known to be absent. PathFileExistsW answers FALSE also
+// when the check itself failed; a check that was denied or ran out of memory
+// proves nothing, and the deletion then decides.
+bool PossiblyThere(const Platform& platform, const std::wstring& path) {
+  SetLastError(ERROR_SUCCESS);
+  if (platform.PathFileExistsW(path.c_str())) return true;
+  switch (GetLastError()) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Deletes programs\folder\name.lnk: kOk, kNotFound or kDeleteFailed. The
 // folder goes with its last entry; its parents stay, and so does the
 // Programs folder itself when folder names no folder below it.
@@ -36,7 +53,7 @@ int DeleteFromLocation(const Platform& platform, const std::wstring& programs,
   // linkforge never makes a longer path, and the platform's check could not
   // see it either.
   if (path.size() > detail::kMaxPathChars) return kNotFound;
-  if (!platform.PathFileExistsW(path.c_str())) return kNotFound;
+  if (!PossiblyThere(platform, path)) return kNotFound;
   if (!platform.DeleteFileW(path.c_str())) return kDeleteFailed;
   if (!NamesBaseFolder(folder)) RemoveIfEmpty(platform, folderPath);
   return kOk;
