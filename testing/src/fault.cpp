@@ -44,8 +44,12 @@ void Tally::Sweep(const std::string& path, const std::function<::testing::Assert
     const ::testing::AssertionResult verdict = run();
     const char* failed = State().failed ? State().failed : "(none)";
     ++tried_;
+    const std::vector<std::string>& jni = State().callsWithException;
     if (!State().failed) {
       ADD_FAILURE() << deliverable_ << ": " << path << ", call " << k << " never came";
+    } else if (!jni.empty()) {
+      ADD_FAILURE() << deliverable_ << ": " << path << ", call " << k << " (" << failed
+                    << " failing): " << jni.front() << " called with the exception pending";
     } else if (verdict) {
       ++documented_;
     } else {
@@ -73,6 +77,17 @@ void Tally::SweepCountingHandles(const std::string& path,
       return ::testing::AssertionFailure() << "handles " << start << " before, " << end << " after";
     return verdict;
   });
+}
+
+void Tally::SweepCountingHandles(const Paths& paths) {
+  const unsigned long before = ProcessHandleCount();
+  for (const auto& [path, run] : paths) Sweep(path, run);
+  const unsigned long after = ProcessHandleCount();
+  if (after == before) return;
+  ADD_FAILURE() << deliverable_ << ": " << before << " handles before the runs, " << after
+                << " after";
+  Tally again(deliverable_ + ", handles counted path by path");
+  for (const auto& [path, run] : paths) again.SweepCountingHandles(path, run);
 }
 
 Tally::~Tally() {

@@ -77,6 +77,11 @@ struct Injector {
   const char* failed = nullptr;  // the entry that was made to fail
   DWORD code = 0;                // its code
   bool lastErrorPending = false;
+  // A JNI function was made to fail: the VM now has an exception pending,
+  // and the only JNI calls allowed until the native method returns are the
+  // releases (JNI specification, "Exceptions"). Other JNI calls seen then:
+  bool exceptionPending = false;
+  std::vector<std::string> callsWithException;
 
   void Reset(int failCall) {
     *this = Injector{};
@@ -94,6 +99,7 @@ struct EntryInfo {
   // then reports failure. What a caller must do is not release again; the
   // object it held is gone either way.
   bool release = false;
+  bool jni = false;  // a function of the JNI environment
 };
 
 // The NT status that stands for a Win32 code (the ones tests inject).
@@ -154,6 +160,7 @@ R FailureFor(const EntryInfo& e, A... a) {
 template <typename R, typename Forward, typename Failure>
 R Intercept(const EntryInfo& e, Forward forward, Failure failure) {
   Injector& s = State();
+  if (e.jni && s.exceptionPending && !e.release) s.callsWithException.push_back(e.name);
   if constexpr (std::is_same_v<R, DWORD>) {
     if (e.fails == Fails::kLastError && s.lastErrorPending) return s.code;
   }
@@ -166,6 +173,7 @@ R Intercept(const EntryInfo& e, Forward forward, Failure failure) {
       return forward();
     }
     if (e.release) forward();
+    s.exceptionPending |= e.jni;
     s.failed = e.name;
     s.code = e.code;
     if (!ReturnsItsCode<R>(e)) {
@@ -249,11 +257,17 @@ class FaultTable {
     return *this;
   }
 
+  // How an entry fails, to adjust after Add.
+  template <auto Member>
+  static EntryInfo& Info() {
+    return Thunk<MemberKey<Member>, typename MemberFunction<decltype(Member)>::type>::info;
+  }
+
   // A release entry: see EntryInfo::release.
   template <auto Member>
   FaultTable& AddRelease(const char* name, Fails fails = Fails::kByType) {
     Add<Member>(name, fails);
-    Thunk<MemberKey<Member>, typename MemberFunction<decltype(Member)>::type>::info.release = true;
+    Info<Member>().release = true;
     return *this;
   }
 
@@ -285,6 +299,10 @@ class Tally {
   // by run, which names the call.
   void SweepCountingHandles(const std::string& path,
                             const std::function<::testing::AssertionResult()>& run);
+  // The same over several paths, the handles counted once around them all
+  // (and, on a difference, path by path and run by run).
+  using Paths = std::vector<std::pair<std::string, std::function<::testing::AssertionResult()>>>;
+  void SweepCountingHandles(const Paths& paths);
 
   int tried() const { return tried_; }
   int documented() const { return documented_; }
