@@ -47,7 +47,9 @@ jint WithoutRedirection(const Platform& p, Action action) {
 
 jint Copy64NoRedirect(const Platform& p, JNIEnv* env, jstring existing, jstring target) {
   WideText from = JStringToWideText(env, existing);
-  WideText to = JStringToWideText(env, target);
+  // A string the VM could not hand over leaves an exception pending, and no
+  // further JNI call may be made: the second is converted after the first.
+  WideText to = from ? JStringToWideText(env, target) : WideText();
   if (!from || !to) return 0;
   // bFailIfExists 0: an existing target is replaced.
   return WithoutRedirection(p, [&] { return p.CopyFileW(from.get(), to.get(), FALSE) != FALSE; });
@@ -61,7 +63,7 @@ jint Delete64NoRedirect(const Platform& p, JNIEnv* env, jstring file) {
 
 jint MoveWithFlags(const Platform& p, JNIEnv* env, jstring existing, jstring target, jint flags) {
   WideText from = JStringToWideText(env, existing);
-  WideText to = JStringToWideText(env, target);
+  WideText to = from ? JStringToWideText(env, target) : WideText();  // as for the copy
   if (!from || !to) return 0;
   // With the process's normal redirection; the flags word passes unchanged.
   return p.MoveFileExW(from.get(), to.get(), static_cast<DWORD>(flags)) ? 1 : 0;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 
@@ -433,9 +434,11 @@ TEST(HostProbeFaults, RealFunctionsFailAsThePageSays) {
     if (canRevert) revert(asItWas);
   }
   wttest::fault::Tally tally("libHostProbe (real functions)");
+  std::map<std::string, std::string> cleanResults;
+  wttest::fault::Tally::Paths paths;
   for (const RealMethod& m : methods) {
-    std::string clean;
-    tally.SweepCountingHandles(m.name, [&] {
+    paths.emplace_back(m.name, [&] {
+      std::string& clean = cleanResults[m.name];
       if (m.prepare) m.prepare();
       std::string result;
       {
@@ -460,6 +463,7 @@ TEST(HostProbeFaults, RealFunctionsFailAsThePageSays) {
       return ::testing::AssertionSuccess();
     });
   }
+  tally.SweepCountingHandles(paths);
 }
 
 }  // namespace

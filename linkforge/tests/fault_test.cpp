@@ -321,8 +321,9 @@ TEST(LinkforgeFaults, EveryCallOfEveryCommandFailsAsThePageSays) {
     linkforge::Run(Faults(), c.args);
   }
   wttest::fault::Tally tally("linkforge");
+  wttest::fault::Tally::Paths paths;
   for (const Command& c : commands) {
-    tally.SweepCountingHandles(c.name, [&c] {
+    paths.emplace_back(c.name, [&c] {
       c.prepare();
       g_out.clear();
       const auto faults = Faults();
@@ -343,6 +344,7 @@ TEST(LinkforgeFaults, EveryCallOfEveryCommandFailsAsThePageSays) {
       return ::testing::AssertionSuccess();
     });
   }
+  tally.SweepCountingHandles(paths);
   CoUninitialize();
   testing::RemoveTree(user);
   testing::RemoveTree(common);
