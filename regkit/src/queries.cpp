@@ -29,8 +29,13 @@ jstring EmptyString(JNIEnv* env) { return jnisupport::WideToJString(env, L""); }
 jstring getRegValue(const Platform& p, JNIEnv* env, jint root, jstring path, jstring name,
                     bool view64, wchar_t separator) {
   WideText keyPath = JStringToWideText(env, path);
-  WideText valueName = JStringToWideText(env, name);
-  if (!keyPath || !valueName) return EmptyString(env);
+  // A string the VM could not hand over leaves an exception pending, and no
+  // further JNI call may be made: no second conversion, no "" made then.
+  WideText valueName = keyPath ? JStringToWideText(env, name) : WideText();
+  if (!keyPath || !valueName) {
+    const bool pending = (path && !keyPath) || (keyPath && name && !valueName);
+    return pending ? nullptr : EmptyString(env);
+  }
   wt::Owned key(p.RegCloseKey, HKEY{});
   DWORD type = 0;
   DWORD size = 0;
@@ -80,7 +85,7 @@ jstring getRegValue(const Platform& p, JNIEnv* env, jint root, jstring path, jst
 jint getRegDwordValue(const Platform& p, JNIEnv* env, jint root, jstring path, jstring name,
                       bool view64) {
   WideText keyPath = JStringToWideText(env, path);
-  WideText valueName = JStringToWideText(env, name);
+  WideText valueName = keyPath ? JStringToWideText(env, name) : WideText();  // see getRegValue
   if (!keyPath || !valueName) return 0;
   wt::Owned key(p.RegCloseKey, HKEY{});
   const LONG opened =
@@ -110,7 +115,7 @@ jint getRegDwordValue(const Platform& p, JNIEnv* env, jint root, jstring path, j
 jlong getRegType(const Platform& p, JNIEnv* env, jint root, jstring path, jstring name,
                  bool view64) {
   WideText keyPath = JStringToWideText(env, path);
-  WideText valueName = JStringToWideText(env, name);
+  WideText valueName = keyPath ? JStringToWideText(env, name) : WideText();  // see getRegValue
   if (!keyPath || !valueName) return 0;
   wt::Owned key(p.RegCloseKey, HKEY{});
   if (p.RegOpenKeyExW(mapRootCode(root), keyPath.get(), 0, ReadAccess(view64), key.put()) !=

@@ -16,8 +16,11 @@ using jnisupport::WideText;
 jint setRegValue(const Platform& p, JNIEnv* env, jint root, jstring path, jstring name,
                  jstring data, jint typeCode, bool view64) {
   WideText keyPath = JStringToWideText(env, path);
-  WideText valueName = JStringToWideText(env, name);
-  WideText text = JStringToWideText(env, data);
+  // After a string the VM could not hand over (an exception is then
+  // pending) no further JNI call may be made: each string is converted
+  // only after the one before it.
+  WideText valueName = keyPath ? JStringToWideText(env, name) : WideText();
+  WideText text = valueName ? JStringToWideText(env, data) : WideText();
   if (!keyPath || !valueName || !text) return 0;
   // The text with its terminating zero, in bytes.
   const std::size_t length = std::wcslen(text.get());
@@ -42,7 +45,7 @@ jint setRegValue(const Platform& p, JNIEnv* env, jint root, jstring path, jstrin
 jint setRegDwordValue(const Platform& p, JNIEnv* env, jint root, jstring path, jstring name,
                       jint data, jint typeCode, bool view64) {
   WideText keyPath = JStringToWideText(env, path);
-  WideText valueName = JStringToWideText(env, name);
+  WideText valueName = keyPath ? JStringToWideText(env, name) : WideText();  // see setRegValue
   if (!keyPath || !valueName) return 0;
   wt::Owned key(p.RegCloseKey, HKEY{});
   if (p.RegOpenKeyExW(mapRootCode(root), keyPath.get(), 0, WriteAccess(view64), key.put()) !=
@@ -62,7 +65,7 @@ jint setRegDwordValue(const Platform& p, JNIEnv* env, jint root, jstring path, j
 jint DelRegkeyValue(const Platform& p, JNIEnv* env, jint root, jstring path, jstring name,
                     bool view64) {
   WideText keyPath = JStringToWideText(env, path);
-  WideText valueName = JStringToWideText(env, name);
+  WideText valueName = keyPath ? JStringToWideText(env, name) : WideText();  // see setRegValue
   if (!keyPath || !valueName) return 0;
   wt::Owned key(p.RegCloseKey, HKEY{});
   if (p.RegOpenKeyExW(mapRootCode(root), keyPath.get(), 0, WriteAccess(view64), key.put()) !=
