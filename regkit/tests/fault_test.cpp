@@ -9,8 +9,6 @@
 #include <cstring>
 #include <functional>
 #include <map>
-#include <set>
-#include <string>
 
 #include "fake_registry.h"
 #include "operations.h"
@@ -22,265 +20,184 @@ namespace {
 
 using regkit::Platform;
 using wttest::fault::Counted;
-using wttest::fault::FailedOneOf;
 using wttest::fault::Fails;
-using wttest::fault::State;
 
 struct DeleteKeyExKey {};
 FARPROC(WINAPI* g_lookup)(HMODULE, LPCSTR) = nullptr;
+std::vector<std::wstring> g_lines;
 
-// The inner table's lookup: RegDeleteKeyExW, once found, counts and fails
-// like an entry.
+// RegDeleteKeyExW, once found, counts and fails like an entry.
 FARPROC WINAPI CountingLookup(HMODULE module, LPCSTR name) {
-  FARPROC proc = g_lookup(module, name);
+  const FARPROC proc = g_lookup(module, name);
   if (!proc || std::strcmp(name, "RegDeleteKeyExW") != 0) return proc;
   auto fn = reinterpret_cast<regkit::RegDeleteKeyExWFn>(reinterpret_cast<void*>(proc));
-  return reinterpret_cast<FARPROC>(
-      reinterpret_cast<void*>(Counted<DeleteKeyExKey>(fn, "RegDeleteKeyExW")));
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(Counted<DeleteKeyExKey>(fn, name)));
 }
-
-std::vector<std::wstring> g_lines;
 
 wttest::fault::FaultTable<Platform> Faults(Platform inner) {
   g_lookup = inner.GetProcAddress;
   inner.GetProcAddress = CountingLookup;
   inner.WriteMessage = [](const wchar_t* line) { g_lines.push_back(line); };
   wttest::fault::FaultTable<Platform> t(inner);
-  t.Add<&Platform::RegOpenKeyExW>("RegOpenKeyExW")
-      .Add<&Platform::RegCreateKeyExW>("RegCreateKeyExW")
-      .AddRelease<&Platform::RegCloseKey>("RegCloseKey")
-      .Add<&Platform::RegQueryValueExW>("RegQueryValueExW")
-      .Add<&Platform::RegQueryInfoKeyA>("RegQueryInfoKeyA")
-      .Add<&Platform::RegEnumValueW>("RegEnumValueW")
-      .Add<&Platform::RegEnumKeyExW>("RegEnumKeyExW")
-      .Add<&Platform::RegSetValueExW>("RegSetValueExW", Fails::kStatus, ERROR_DISK_FULL)
-      .Add<&Platform::RegDeleteValueW>("RegDeleteValueW")
-      .Add<&Platform::RegDeleteKeyW>("RegDeleteKeyW")
-      .Add<&Platform::GetModuleHandleA>("GetModuleHandleA")
-      .Add<&Platform::GetProcAddress>("GetProcAddress")
-      .Add<&Platform::SHDeleteKeyW>("SHDeleteKeyW", Fails::kStatus)
-      .Add<&Platform::WriteMessage>("WriteMessage", Fails::kNever);
+  WT_FAULT_ENTRIES(t, Platform, Fails::kByType, RegOpenKeyExW, RegCreateKeyExW, RegQueryValueExW,
+                   RegQueryInfoKeyA, RegEnumValueW, RegEnumKeyExW, RegDeleteValueW, RegDeleteKeyW,
+                   GetModuleHandleA, GetProcAddress)
+  WT_FAULT_RELEASES(t, Platform, Fails::kByType, RegCloseKey)
+  t.Add<&Platform::RegSetValueExW>("RegSetValueExW", Fails::kStatus, ERROR_DISK_FULL);
+  t.Add<&Platform::SHDeleteKeyW>("SHDeleteKeyW", Fails::kStatus);
+  t.Add<&Platform::WriteMessage>("WriteMessage", Fails::kNever);
   return t;
 }
 
-// What a method returned, as text: a number, the string, "null", or the
-// array as "[a,null,b]".
-std::string Show(wttest::JniHost& host, jobject result, bool isArray) {
-  if (!result) return "null";
-  if (!isArray) return wttest::Narrow(host.Text(result).value_or(L"(no string)"));
-  const auto elements = host.StringArray(result);
-  if (!elements) return "(no array)";
+// The operations behind the methods, each with what the page says of it.
+enum Op {
+  kExists,
+  kCreate,
+  kText,
+  kMulti,
+  kDword,
+  kType,
+  kValues,
+  kChildren,
+  kSet,
+  kSetDword,
+  kDelValue,
+  kDelOwn,
+  kDel64,
+  kDel32,
+  kTree
+};
+struct Method {
+  const char* name;
+  Op op;
+  bool view64;
+};
+constexpr bool kOwn64 = sizeof(void*) == 8;
+const Method kMethods[] = {
+    {"RegKeyExists32", kExists, false},      {"RegKeyExists64", kExists, true},
+    {"CreateRegKey", kCreate, true},         {"CreateRegKeyWow64", kCreate, true},
+    {"CreateRegKey32", kCreate, false},      {"RegQueryValueEx", kText, true},
+    {"RegQueryValueExWow64", kText, true},   {"RegQueryValue32", kText, false},
+    {"RegQueryMultiValue", kMulti, true},    {"RegQueryDwordValue", kDword, true},
+    {"RegQueryDwordValue32", kDword, false}, {"RegQueryType64", kType, true},
+    {"RegQueryType32", kType, false},        {"valuesForKey64", kValues, true},
+    {"valuesForKey32", kValues, false},      {"childrenForKey64", kChildren, true},
+    {"childrenForKey32", kChildren, false},  {"SetRegValue", kSet, true},
+    {"SetRegValueWow64", kSet, true},        {"SetRegValue32", kSet, false},
+    {"SetRegDwordValue", kSetDword, true},   {"SetRegDwordValue32", kSetDword, false},
+    {"DelRegkeyValue", kDelValue, true},     {"DelRegKey32BitOS", kDelOwn, kOwn64},
+    {"DelRegKeyWOW32Bit", kDel32, false},    {"DelRegKeyWOW64Bit", kDel64, true},
+    {"DelRegTree", kTree, kOwn64},
+};
+
+// What a method writes (a value of key k) or creates or deletes (a subkey).
+const wchar_t* ValueOf(Op op) {
+  return op == kSet || op == kSetDword ? L"w" : op == kDelValue ? L"gone" : nullptr;
+}
+const wchar_t* SubkeyOf(Op op) {
+  return op == kCreate ? L"new" : op == kTree ? L"tree" : op >= kDelOwn ? L"leaf" : nullptr;
+}
+
+std::string Show(wttest::JniHost& h, jobject r, bool array) {
+  if (!r) return "null";
+  if (!array) return wttest::Narrow(h.Text(r).value_or(L"?"));
   std::string s = "[";
-  for (const auto& e : *elements)
-    s += (s.size() > 1 ? "," : "") + (e ? wttest::Narrow(*e) : std::string("null"));
+  for (const auto& e : h.StringArray(r).value_or(std::vector<std::optional<std::wstring>>{}))
+    s += (s.size() > 1 ? "," : "") + (e ? wttest::Narrow(*e) : "null");
   return s + "]";
 }
 
-// The families of methods: their failure result, their messages, the calls
-// whose failure they pass over, and the change they make.
-enum Family { kExists, kCreate, kText, kDword, kType, kValues, kChildren, kSet, kDelete };
-struct FamilyRule {
-  std::string failure;
-  std::vector<const wchar_t*> messages;  // line beginnings
-  std::vector<const char*> passedOver;
-};
-const FamilyRule kRules[] = {
-    {"0", {}, {}},
-    // A failed open leads to the creation.
-    {"0",
-     {L"INFO: CreateRegKey::RegOpenKeyExWg ", L"INFO: CreateRegKey::RegCreateKeyExW "},
-     {"RegOpenKeyExW"}},
-    {"", {L"INFO: getRegValue::RegQueryValueExW ", L"ERROR: getRegValue::calloc "}, {}},
-    {"0",
-     {L"ERROR: getRegDwordValue::RegOpenKeyExW ", L"INFO: getRegDwordValue::RegQueryValueExW "},
-     {}},
-    {"0", {}, {}},
-    {"null", {}, {}},
-    {"null",
-     {L"INFO: childrenForKey::RegOpenKeyExW ", L"INFO: childrenForKey::RegQueryInfoKey "},
-     {}},
-    {"0", {L"INFO: setRegValue::RegOpenKeyExW "}, {}},
-    // RegDeleteKeyW needs no lookup.
-    {"0", {}, {"GetModuleHandleA", "GetProcAddress"}},
-};
-
-// Where a method acts, below the test's key K: a value or a subkey.
-struct Method {
-  const char* name;
-  Family family;
-  bool view64;  // the view it acts in
-  std::function<std::string(const Platform&, wttest::JniHost&, const std::wstring& key)> call;
-  const wchar_t* value = nullptr;   // the value it writes or deletes
-  const wchar_t* subkey = nullptr;  // the subkey it creates or deletes
-};
-
-constexpr bool kOwn64 = sizeof(void*) == 8;
-
-template <typename R>
-std::string Number(R r) {
-  return std::to_string(r);
+std::string Call(const Method& m, const Platform& p, wttest::JniHost& h, const std::wstring& k) {
+  JNIEnv* env = h.env();
+  const jstring key = h.NewJavaString(k), value = h.NewJavaString(L"s");
+  const jstring sub = h.NewJavaString(k + L"\\" + (SubkeyOf(m.op) ? SubkeyOf(m.op) : L""));
+  const jstring w = h.NewJavaString(ValueOf(m.op) ? ValueOf(m.op) : L"");
+  const bool v = m.view64;
+  switch (m.op) {
+    case kExists:
+      return std::to_string(regkit::regKeyExists(p, env, 0, key, v));
+    case kCreate:
+      return std::to_string(regkit::CreateRegKey(p, env, 0, sub, v));
+    case kText:
+      return Show(h, regkit::getRegValue(p, env, 0, key, value, v, 0), false);
+    case kMulti:
+      return Show(h, regkit::getRegValue(p, env, 0, key, h.NewJavaString(L"m"), v, L'\n'), false);
+    case kDword:
+      return std::to_string(regkit::getRegDwordValue(p, env, 0, key, h.NewJavaString(L"d"), v));
+    case kType:
+      return std::to_string(regkit::getRegType(p, env, 0, key, value, v));
+    case kValues:
+      return Show(h, regkit::valuesForKey(p, env, 0, key, v), true);
+    case kChildren:
+      return Show(h, regkit::childrenForKey(p, env, 0, key, v), true);
+    case kSet:
+      return std::to_string(regkit::setRegValue(p, env, 0, key, w, h.NewJavaString(L"data"), 1, v));
+    case kSetDword:
+      return std::to_string(regkit::setRegDwordValue(p, env, 0, key, w, 9, 101, v));
+    case kDelValue:
+      return std::to_string(regkit::DelRegkeyValue(p, env, 0, key, w, v));
+    case kDelOwn:
+      return std::to_string(regkit::deleteRegKey(p, env, 0, sub, regkit::kOwnView));
+    case kDel64:
+      return std::to_string(regkit::deleteRegKey(p, env, 0, sub, regkit::kDelete64));
+    case kDel32:
+      return std::to_string(regkit::deleteRegKey(p, env, 0, sub, regkit::kDelete32));
+    case kTree:
+      return std::to_string(regkit::DelRegTree(p, env, 0, sub));
+  }
+  return "?";
 }
 
-#define KEYS [](const Platform& p, wttest::JniHost& h, const std::wstring& k)
-#define J(text) h.NewJavaString(text)
+// The page on each operation: its failure results, and its messages.
+wttest::fault::Page PageOf(Op op) {
+  switch (op) {
+    case kCreate:  // a failed open leads to the creation
+      return {{"0"}, nullptr, {}, {"RegOpenKeyExW", "RegCloseKey"}};
+    case kText:
+    case kMulti:  // null when the VM cannot make the string
+      return {{"", "null"}, nullptr, {}, {"RegCloseKey"}};
+    case kValues:
+    case kChildren:  // an entry that cannot be read stays null
+      return {{"null"},
+              [](const std::string& r) { return r.find("null") != std::string::npos; },
+              {},
+              {"RegCloseKey"}};
+    case kDelOwn:  // RegDeleteKeyW needs no lookup
+      return {{"0"}, nullptr, {}, {"GetModuleHandleA", "GetProcAddress", "RegCloseKey"}};
+    default:
+      return {{"0"}, nullptr, {}, {"RegCloseKey"}};
+  }
+}
+const std::map<Op, std::vector<std::wstring>> kMessages = {
+    {kCreate, {L"INFO: CreateRegKey::RegOpenKeyExWg ", L"INFO: CreateRegKey::RegCreateKeyExW "}},
+    {kText, {L"INFO: getRegValue::RegQueryValueExW ", L"ERROR: getRegValue::calloc "}},
+    {kMulti, {L"INFO: getRegValue::RegQueryValueExW ", L"ERROR: getRegValue::calloc "}},
+    {kDword,
+     {L"ERROR: getRegDwordValue::RegOpenKeyExW ", L"INFO: getRegDwordValue::RegQueryValueExW "}},
+    {kChildren,
+     {L"INFO: childrenForKey::RegOpenKeyExW ", L"INFO: childrenForKey::RegQueryInfoKey "}},
+    {kSet, {L"INFO: setRegValue::RegOpenKeyExW "}}};
 
-const Method kMethods[] = {{"RegKeyExists32", kExists, false,
-                            KEYS{return Number(regkit::regKeyExists(p, h.env(), 0, J(k), false));
-}  // namespace
-}  // namespace regkit_test
-, {"RegKeyExists64", kExists, true,
-   KEYS{return Number(regkit::regKeyExists(p, h.env(), 0, J(k), true));
-}
-}
-, {"CreateRegKey", kCreate, true,
-   KEYS{return Number(regkit::CreateRegKey(p, h.env(), 0, J(k + L"\\new"), true));
-}
-, nullptr, L"new"
-}
-, {"CreateRegKeyWow64", kCreate, true,
-   KEYS{return Number(regkit::CreateRegKey(p, h.env(), 0, J(k + L"\\new"), true));
-}
-, nullptr, L"new"
-}
-, {"CreateRegKey32", kCreate, false,
-   KEYS{return Number(regkit::CreateRegKey(p, h.env(), 0, J(k + L"\\new"), false));
-}
-, nullptr, L"new"
-}
-, {"RegQueryValueEx", kText, true,
-   KEYS{return Show(h, regkit::getRegValue(p, h.env(), 0, J(k), J(L"s"), true, 0), false);
-}
-}
-, {"RegQueryValueExWow64", kText, true,
-   KEYS{return Show(h, regkit::getRegValue(p, h.env(), 0, J(k), J(L"s"), true, 0), false);
-}
-}
-, {"RegQueryValue32", kText, false,
-   KEYS{return Show(h, regkit::getRegValue(p, h.env(), 0, J(k), J(L"s"), false, 0), false);
-}
-}
-, {"RegQueryMultiValue", kText, true,
-   KEYS{return Show(h, regkit::getRegValue(p, h.env(), 0, J(k), J(L"m"), true, L'\n'), false);
-}
-}
-, {"RegQueryDwordValue", kDword, true,
-   KEYS{return Number(regkit::getRegDwordValue(p, h.env(), 0, J(k), J(L"d"), true));
-}
-}
-, {"RegQueryDwordValue32", kDword, false,
-   KEYS{return Number(regkit::getRegDwordValue(p, h.env(), 0, J(k), J(L"d"), false));
-}
-}
-, {"RegQueryType64", kType, true,
-   KEYS{return Number(regkit::getRegType(p, h.env(), 0, J(k), J(L"s"), true));
-}
-}
-, {"RegQueryType32", kType, false,
-   KEYS{return Number(regkit::getRegType(p, h.env(), 0, J(k), J(L"s"), false));
-}
-}
-, {"valuesForKey64", kValues, true,
-   KEYS{return Show(h, regkit::valuesForKey(p, h.env(), 0, J(k), true), true);
-}
-}
-, {"valuesForKey32", kValues, false,
-   KEYS{return Show(h, regkit::valuesForKey(p, h.env(), 0, J(k), false), true);
-}
-}
-, {"childrenForKey64", kChildren, true,
-   KEYS{return Show(h, regkit::childrenForKey(p, h.env(), 0, J(k), true), true);
-}
-}
-, {"childrenForKey32", kChildren, false,
-   KEYS{return Show(h, regkit::childrenForKey(p, h.env(), 0, J(k), false), true);
-}
-}
-, {"SetRegValue", kSet, true,
-   KEYS{return Number(regkit::setRegValue(p, h.env(), 0, J(k), J(L"w"), J(L"data"), 1, true));
-}
-, L"w"
-}
-, {"SetRegValueWow64", kSet, true,
-   KEYS{return Number(regkit::setRegValue(p, h.env(), 0, J(k), J(L"w"), J(L"data"), 1, true));
-}
-, L"w"
-}
-, {"SetRegValue32", kSet, false,
-   KEYS{return Number(regkit::setRegValue(p, h.env(), 0, J(k), J(L"w"), J(L"data"), 1, false));
-}
-, L"w"
-}
-, {"SetRegDwordValue", kSet, true,
-   KEYS{return Number(regkit::setRegDwordValue(p, h.env(), 0, J(k), J(L"w"), 9, 101, true));
-}
-, L"w"
-}
-, {"SetRegDwordValue32", kSet, false,
-   KEYS{return Number(regkit::setRegDwordValue(p, h.env(), 0, J(k), J(L"w"), 9, 101, false));
-}
-, L"w"
-}
-, {"DelRegkeyValue", kDelete, true,
-   KEYS{return Number(regkit::DelRegkeyValue(p, h.env(), 0, J(k), J(L"gone"), true));
-}
-, L"gone"
-}
-, {"DelRegKey32BitOS", kDelete, kOwn64,
-   KEYS{return Number(regkit::deleteRegKey(p, h.env(), 0, J(k + L"\\leaf"), regkit::kOwnView));
-}
-, nullptr, L"leaf"
-}
-, {"DelRegKeyWOW32Bit", kDelete, false,
-   KEYS{return Number(regkit::deleteRegKey(p, h.env(), 0, J(k + L"\\leaf"), regkit::kDelete32));
-}
-, nullptr, L"leaf"
-}
-, {"DelRegKeyWOW64Bit", kDelete, true,
-   KEYS{return Number(regkit::deleteRegKey(p, h.env(), 0, J(k + L"\\leaf"), regkit::kDelete64));
-}
-, nullptr, L"leaf"
-}
-, {"DelRegTree", kDelete, kOwn64,
-   KEYS{return Number(regkit::DelRegTree(p, h.env(), 0, J(k + L"\\tree")));
-}
-, nullptr, L"tree"
-}
-,
-}
-;
-
-#undef KEYS
-#undef J
-
-// The verdict on one run; clean holds the clean run's result.
-::testing::AssertionResult Verdict(const Method& m, const std::string& result, std::string& clean,
-                                   wttest::JniHost& host, bool changed) {
-  const FamilyRule& rule = kRules[m.family];
+// One run: the method's messages only, the Java strings handed back, a
+// change exactly with 1, then the page's verdict.
+::testing::AssertionResult Verdict(const Method& m, const Platform& p, const std::wstring& k,
+                                   std::string* clean, const std::function<bool()>& changed) {
+  g_lines.clear();
+  wttest::JniHost host;
+  wttest::fault::CountJniCalls(host);
+  const std::string result = Call(m, Faults(p), host, k);
   if (host.OutstandingChars() != 0 || !host.Errors().empty())
     return ::testing::AssertionFailure() << "Java characters kept or misused";
   for (const std::wstring& line : g_lines) {
     bool listed = false;
-    for (const wchar_t* start : rule.messages) listed |= line.rfind(start, 0) == 0;
+    for (const auto& start :
+         kMessages.count(m.op) ? kMessages.at(m.op) : std::vector<std::wstring>{})
+      listed |= line.rfind(start, 0) == 0;
     if (!listed) return ::testing::AssertionFailure() << "message " << wttest::Narrow(line);
   }
-  // A write or deletion happens exactly when the method reports it.
-  if ((m.value || m.subkey) && changed != (result == "1"))
-    return ::testing::AssertionFailure()
-           << (changed ? "changed" : "unchanged") << " with " << result;
-  if (!State().failed) {
-    clean = result;
-    return ::testing::AssertionSuccess();
-  }
-  if (result == clean && !FailedOneOf(rule.passedOver) && !FailedOneOf({"RegCloseKey"}))
-    return ::testing::AssertionFailure() << "ended as if nothing had failed: " << result;
-  if (result == clean || result == rule.failure) return ::testing::AssertionSuccess();
-  // A VM that cannot make the string; a listing whose entry could not be read.
-  if (result == "null" && (m.family == kText || m.family == kValues || m.family == kChildren))
-    return ::testing::AssertionSuccess();
-  if ((m.family == kValues || m.family == kChildren) && result.find("null") != std::string::npos &&
-      FailedOneOf({"RegEnumValueW", "RegEnumKeyExW"}))
-    return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "result " << result << " is not on the page";
+  if ((ValueOf(m.op) || SubkeyOf(m.op)) && changed() != (result == "1"))
+    return ::testing::AssertionFailure() << "changed or not against " << result;
+  return wttest::fault::Judge(PageOf(m.op), result, clean);
 }
 
 TEST(RegKitFaults, EveryCallOfEveryMethodFailsAsThePageSays) {
@@ -289,29 +206,22 @@ TEST(RegKitFaults, EveryCallOfEveryMethodFailsAsThePageSays) {
     std::string clean;
     tally.Sweep(m.name, [&] {
       FakeRegistry fake;
-      fake.data = {m.family == kDword ? std::string("\7\0\0\0", 4)
-                                      : std::string("t\0e\0x\0t\0\0\0", 10)};
+      fake.data = {m.op == kDword ? std::string("\7\0\0\0", 4) : std::string("t\0x\0t\0\0\0", 8)};
       fake.valueNames = {L"s", L"d"};
       fake.subkeyNames = {L"c1", L"c2"};
       // The key to create does not open for writing yet.
-      if (m.family == kCreate) fake.open = [](REGSAM a) { return LONG{a & KEY_SET_VALUE ? 2 : 0}; };
-      g_lines.clear();
-      wttest::JniHost host;
-      wttest::fault::CountJniCalls(host);
-      const auto faults = Faults(fake.table());
-      if (!faults.Complete()) return ::testing::AssertionFailure() << "entries missing";
-      const std::string result = m.call(faults, host, L"Software\\K");
+      if (m.op == kCreate) fake.open = [](REGSAM a) { return LONG{a & KEY_SET_VALUE ? 2 : 0}; };
+      const auto verdict = Verdict(m, fake.table(), L"Software\\K", &clean, [&] {
+        return !fake.writes.empty() || !fake.deletions.empty() || (m.op == kCreate && fake.opens);
+      });
       if (fake.opens != fake.closes) return ::testing::AssertionFailure() << "a key left open";
-      const bool changed = !fake.writes.empty() || !fake.deletions.empty() ||
-                           (m.family == kCreate && fake.opens > 0);
-      return Verdict(m, result, clean, host, changed);
+      return verdict;
     });
   }
 }
 
-// The real registry: below HKCU\Software\<unique>\K in both views, values s
-// (text), m (multi-string), d (number) and gone, subkeys c1, leaf and
-// tree\sub, made anew before every run.
+// The real registry: below HKCU\Software\<unique>\K in both views, values s,
+// m (a multi-string), d (a number) and gone, subkeys c1, leaf and tree\sub.
 HKEY Make(const std::wstring& path, REGSAM view) {
   HKEY key = nullptr;
   RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
@@ -325,24 +235,23 @@ void Prepare(const std::wstring& k) {
     RegDeleteTreeW(key, nullptr);
     const wchar_t text[] = L"text", multi[] = L"a\0b\0";
     const DWORD number = 7;
-    RegSetValueExW(key, L"s", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+    for (const wchar_t* name : {L"s", L"gone"})
+      RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
     RegSetValueExW(key, L"m", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi), sizeof multi);
     RegSetValueExW(key, L"d", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-    RegSetValueExW(key, L"gone", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
     RegCloseKey(key);
     for (const wchar_t* sub : {L"\\c1", L"\\leaf", L"\\tree\\sub"})
       RegCloseKey(Make(k + sub, view));
   }
 }
 
-// The key path opens (and, with a name, holds that value) in the view.
+// The key path opens in the view (and, with a name, holds that value).
 bool Has(const std::wstring& path, const wchar_t* name, bool view64) {
   HKEY key = nullptr;
   if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0,
                     KEY_READ | (view64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY), &key) != ERROR_SUCCESS)
     return false;
-  const bool has =
-      !name || RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  const bool has = !name || RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) == 0;
   RegCloseKey(key);
   return has;
 }
@@ -350,40 +259,25 @@ bool Has(const std::wstring& path, const wchar_t* name, bool view64) {
 TEST(RegKitFaults, RealRegistryFailsAsThePageSays) {
   const std::wstring base = L"Software\\" + wttest::UniqueName(L"wtFault");
   const std::wstring k = base + L"\\K";
-  wttest::fault::Tally tally("libRegKit (real functions)");
-  // Each method once before counting: a first use may take handles that
-  // stay with the process.
-  Platform quiet = regkit::RealPlatform();
-  quiet.WriteMessage = [](const wchar_t*) {};
-  for (const Method& m : kMethods) {
-    Prepare(k);
-    wttest::JniHost host;
-    m.call(quiet, host, k);
-  }
-  // The keys and values as Prepare makes them, before each run of a method
-  // that changes them (no value w, no key new yet).
   std::map<std::string, std::string> clean;
   wttest::fault::Tally::Paths paths;
-  Prepare(k);
   for (const Method& m : kMethods) {
+    // Once before counting: a first use may keep handles.
+    Prepare(k);
+    wttest::fault::State().Reset(0);
+    wttest::JniHost host;
+    Call(m, Faults(regkit::RealPlatform()), host, k);
     paths.emplace_back(m.name, [&] {
-      if (m.value || m.subkey) Prepare(k);
-      g_lines.clear();
-      std::string result;
-      {
-        wttest::JniHost host;
-        wttest::fault::CountJniCalls(host);
-        result = m.call(Faults(regkit::RealPlatform()), host, k);
-        const bool there = m.value ? Has(k, m.value, m.view64)
-                                   : m.subkey && Has(k + L"\\" + m.subkey, nullptr, m.view64);
-        const bool changed = m.family == kSet || m.family == kCreate ? there : !there;
-        const auto verdict = Verdict(m, result, clean[m.name], host, changed);
-        if (!verdict) return verdict;
-      }
-      return ::testing::AssertionSuccess();
+      if (ValueOf(m.op) || SubkeyOf(m.op)) Prepare(k);  // no value w, no key new yet
+      return Verdict(m, regkit::RealPlatform(), k, &clean[m.name], [&] {
+        const bool there = ValueOf(m.op) ? Has(k, ValueOf(m.op), m.view64)
+                                         : Has(k + L"\\" + SubkeyOf(m.op), nullptr, m.view64);
+        return m.op == kSet || m.op == kSetDword || m.op == kCreate ? there : !there;
+      });
     });
   }
-  tally.SweepCountingHandles(paths);
+  Prepare(k);
+  wttest::fault::Tally("libRegKit (real functions)").SweepCountingHandles(paths);
   for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
     HKEY software = Make(L"Software", view);
     RegDeleteTreeW(software, base.substr(9).c_str());

@@ -24,6 +24,23 @@ LONG NtStatusFor(DWORD code) {
   }
 }
 
+::testing::AssertionResult Judge(const Page& page, const std::string& result, std::string* clean) {
+  if (!State().failed) {
+    *clean = result;
+    return ::testing::AssertionSuccess();
+  }
+  if (result == *clean) {
+    if (page.cleanSucceeds && !FailedOneOf(page.passedOver))
+      return ::testing::AssertionFailure() << "ended as if nothing had failed: " << result;
+  } else if (!page.listed.count(result) && !(page.alsoListed && page.alsoListed(result))) {
+    return ::testing::AssertionFailure() << "result " << result << " is not on the page";
+  }
+  const auto means = page.meanings.find(State().failed);
+  if (means != page.meanings.end() && !means->second.count(result))
+    return ::testing::AssertionFailure() << "result " << result << " does not say what failed";
+  return ::testing::AssertionSuccess();
+}
+
 bool FailedOneOf(const std::vector<const char*>& names) {
   const char* failed = State().failed;
   if (!failed) return false;

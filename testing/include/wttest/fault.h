@@ -246,12 +246,12 @@ class FaultTable {
   explicit FaultTable(const Table& inner) : inner_(inner), wrapped_(inner) {}
 
   template <auto Member>
-  FaultTable& Add(const char* name, Fails fails = Fails::kByType,
-                  DWORD code = ERROR_ACCESS_DENIED) {
+  FaultTable& Add(const char* name, Fails fails = Fails::kByType, DWORD code = ERROR_ACCESS_DENIED,
+                  bool release = false) {
     using Fn = typename MemberFunction<decltype(Member)>::type;
     using T = Thunk<MemberKey<Member>, Fn>;
     T::target = inner_.*Member;
-    T::info = {name, fails, code};
+    T::info = {name, fails, code, release};
     wrapped_.*Member = &T::Call;
     ++named_;
     return *this;
@@ -266,15 +266,17 @@ class FaultTable {
   // A release entry: see EntryInfo::release.
   template <auto Member>
   FaultTable& AddRelease(const char* name, Fails fails = Fails::kByType) {
-    Add<Member>(name, fails);
-    Info<Member>().release = true;
-    return *this;
+    return Add<Member>(name, fails, ERROR_ACCESS_DENIED, true);
   }
 
   // Every entry of the table named once (all are function pointers).
   bool Complete() const { return named_ * sizeof(void*) == sizeof(Table); }
   const Table& table() const { return wrapped_; }
-  operator const Table&() const { return wrapped_; }
+  // The table for the code under test, whose every entry must be named.
+  operator const Table&() const {
+    EXPECT_TRUE(Complete()) << "an entry of the platform table is not named";
+    return wrapped_;
+  }
 
  private:
   Table inner_;
@@ -313,6 +315,39 @@ class Tally {
   int documented_ = 0;
 };
 
+// What a tool's page says of one path, for Judge. Results are text: an exit
+// code or a method's result ("1", "null", a string).
+struct Page {
+  // Results the page lists for a failure on this path; a result that
+  // passes also counts.
+  std::set<std::string> listed = {};
+  std::function<bool(const std::string&)> alsoListed = nullptr;
+  // The results the page gives for the failure of a call.
+  std::map<std::string, std::set<std::string>> meanings = {};
+  // Calls whose failure may end as the clean run did: releases, message
+  // texts, optional lookups, what the tool's rules pass over.
+  std::vector<const char*> passedOver = {};
+  // The clean run is a success (and a failure must not look like one).
+  bool cleanSucceeds = true;
+};
+
+// The verdict on one run's result. The clean run's result is kept in
+// *clean; after a failure the result must be listed, be one the page gives
+// for the failed call, and not look like success unless the call is passed
+// over.
+::testing::AssertionResult Judge(const Page& page, const std::string& result, std::string* clean);
+
+// WT_FAULT_ENTRIES(t, Table, fails, A, B, ...) adds the entries A, B, ... of
+// Table, failing as fails says with ERROR_ACCESS_DENIED; WT_FAULT_MEMORY adds
+// entries that fail by type with ERROR_NOT_ENOUGH_MEMORY (allocations,
+// conversions, loads); WT_FAULT_RELEASES adds releases.
+#define WT_FAULT_ENTRIES(t, T, f, ...) \
+  WT_FAULT_EACH(t, T, f, ERROR_ACCESS_DENIED, false, __VA_ARGS__)
+#define WT_FAULT_MEMORY(t, T, ...) \
+  WT_FAULT_EACH(t, T, ::wttest::fault::Fails::kByType, ERROR_NOT_ENOUGH_MEMORY, false, __VA_ARGS__)
+#define WT_FAULT_RELEASES(t, T, f, ...) \
+  WT_FAULT_EACH(t, T, f, ERROR_ACCESS_DENIED, true, __VA_ARGS__)
+
 // True when the failed call is not among meanings' keys, or the result is
 // one of those the page gives for that call's failure.
 template <typename T>
@@ -327,3 +362,63 @@ bool Means(const std::map<std::string, std::set<T>>& meanings, const T& result) 
 bool FailedOneOf(const std::vector<const char*>& names);
 
 }  // namespace wttest::fault
+
+// The machinery of WT_FAULT_ENTRIES: one Add per name, up to 24.
+#define WT_FAULT_X(x) x
+#define WT_FAULT_E1(t, T, f, c, r, m) t.Add<&T::m>(#m, f, c, r);
+#define WT_FAULT_E2(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E1(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E3(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E2(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E4(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E3(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E5(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E4(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E6(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E5(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E7(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E6(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E8(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E7(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E9(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E8(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E10(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E9(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E11(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E10(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E12(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E11(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E13(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E12(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E14(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E13(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E15(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E14(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E16(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E15(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E17(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E16(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E18(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E17(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E19(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E18(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E20(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E19(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E21(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E20(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E22(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E21(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E23(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E22(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_E24(t, T, f, c, r, m, ...) \
+  WT_FAULT_E1(t, T, f, c, r, m) WT_FAULT_X(WT_FAULT_E23(t, T, f, c, r, __VA_ARGS__))
+#define WT_FAULT_PICK(_1, _2, _3, _4, _5, _6, _7, _8, _9, _10, _11, _12, _13, _14, _15, _16, _17, \
+                      _18, _19, _20, _21, _22, _23, _24, N, ...)                                  \
+  N
+#define WT_FAULT_EACH(t, T, f, c, r, ...)                                                        \
+  WT_FAULT_X(WT_FAULT_PICK(__VA_ARGS__, WT_FAULT_E24, WT_FAULT_E23, WT_FAULT_E22, WT_FAULT_E21,  \
+                           WT_FAULT_E20, WT_FAULT_E19, WT_FAULT_E18, WT_FAULT_E17, WT_FAULT_E16, \
+                           WT_FAULT_E15, WT_FAULT_E14, WT_FAULT_E13, WT_FAULT_E12, WT_FAULT_E11, \
+                           WT_FAULT_E10, WT_FAULT_E9, WT_FAULT_E8, WT_FAULT_E7, WT_FAULT_E6,     \
+                           WT_FAULT_E5, WT_FAULT_E4, WT_FAULT_E3, WT_FAULT_E2,                   \
+                           WT_FAULT_E1)(t, T, f, c, r, __VA_ARGS__))
