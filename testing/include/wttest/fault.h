@@ -53,6 +53,7 @@
 // va_list carries a type attribute that template arguments drop, harmlessly:
 // FormatMessage's entries name va_list*.
 #if defined(__GNUC__)
+#pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wignored-attributes"
 #endif
 
@@ -362,6 +363,10 @@ bool Means(const std::map<std::string, std::set<T>>& meanings, const T& result) 
 bool FailedOneOf(const std::vector<const char*>& names);
 
 }  // namespace wttest::fault
+
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
 
 // The machinery of WT_FAULT_ENTRIES: one Add per name, up to 24.
 #define WT_FAULT_X(x) x
