@@ -16,46 +16,6 @@ namespace soak {
 
 namespace {
 
-// SystemHandleInformation (16) of NtQuerySystemInformation: the handle table
-// of every process, one entry per handle.
-struct HandleEntry {
-  ULONG processId;
-  BYTE objectType;
-  BYTE flags;
-  USHORT value;
-  PVOID object;
-  ACCESS_MASK access;
-};
-struct HandleTable {
-  ULONG count;
-  HandleEntry entries[1];
-};
-
-// Wine's GetProcessHandleCount answers 0 without counting; its system handle
-// table is real.
-DWORD HandlesInSystemTable() {
-  using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-  static const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-  if (!query) return 0;
-  std::vector<char> buffer(1 << 20);
-  for (;;) {
-    ULONG needed = 0;
-    const LONG status = query(16, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
-    if (status == static_cast<LONG>(0xC0000004)) {  // STATUS_INFO_LENGTH_MISMATCH
-      buffer.resize(buffer.size() * 2);
-      continue;
-    }
-    if (status != 0) return 0;
-    break;
-  }
-  const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
-  DWORD n = 0;
-  for (ULONG i = 0; i < table->count; ++i)
-    if (table->entries[i].processId == GetCurrentProcessId()) ++n;
-  return n;
-}
-
 // Wine leaves PrivateUsage 0: the committed private memory, region by region,
 // is what it stands for.
 SIZE_T CommittedPrivateMemory() {
@@ -87,7 +47,7 @@ ProcessFigures Measure() {
     f.privateBytes = counters.PrivateUsage;
   // A live process has handles and private memory: 0 means not counted.
   if (f.handles == 0) {
-    f.handles = HandlesInSystemTable();
+    f.handles = wttest::ProcessHandleCount();
     f.handlesCounted = true;
   }
   if (f.privateBytes == 0) {

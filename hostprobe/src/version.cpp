@@ -50,11 +50,11 @@ const char* ClassifyWindowsVersion(const Platform& p) {
   facts.major = basic.dwMajorVersion;
   facts.minor = basic.dwMinorVersion;
   if (NeedsExtendedFacts(facts.platform, facts.major)) {
-    // Cleared first: if this query fails, product type 0 and no suite bits
-    // classify it as a plain server rather than by stack garbage.
+    // Without the edition facts a workstation would pass for a server: a
+    // failing second query leaves the version unknown, as a failing first.
     OSVERSIONINFOEXA extended{};
     extended.dwOSVersionInfoSize = sizeof extended;
-    p.GetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&extended));
+    if (!p.GetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&extended))) return "UNKNOWN";
     facts.productType = extended.wProductType;
     facts.suiteMask = extended.wSuiteMask;
   }

@@ -75,7 +75,10 @@ class FakePlatform {
   HANDLE createFileResult = INVALID_HANDLE_VALUE;
   DWORD createFileError = ERROR_FILE_NOT_FOUND;
   std::vector<std::wstring> createFileArgs;  // "path|access|share|disposition|attributes"
+  std::vector<HANDLE> opened;                // handles and tokens handed out
   std::vector<HANDLE> closed;
+  // Every handle handed out closed exactly once, none other.
+  bool AllClosed() const;
 
   // Fonts and messages
   int fontRegistrations = 0;             // how often the file is registered

@@ -39,19 +39,37 @@ bool IdentifyFolder(const Platform& platform, const std::wstring& folder,
   return handle && platform.GetFileInformationByHandle(handle.get(), identity);
 }
 
-bool IsProgramsFolder(const Platform& platform, const std::wstring& folder,
-                      const std::wstring& programs) {
+// False only when both folders were identified and differ: a folder that
+// cannot be identified may be the Programs folder, and stays.
+bool MayBeProgramsFolder(const Platform& platform, const std::wstring& folder,
+                         const std::wstring& programs) {
   BY_HANDLE_FILE_INFORMATION a, b;
-  return IdentifyFolder(platform, folder, &a) && IdentifyFolder(platform, programs, &b) &&
-         a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+  if (!IdentifyFolder(platform, folder, &a) || !IdentifyFolder(platform, programs, &b)) return true;
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
          a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// False when path is known to be absent. PathFileExistsW answers FALSE also
+// when the check itself failed; a check that was denied or ran out of memory
+// proves nothing, and the deletion then decides.
+bool PossiblyThere(const Platform& platform, const std::wstring& path) {
+  SetLastError(ERROR_SUCCESS);
+  if (platform.PathFileExistsW(path.c_str())) return true;
+  switch (GetLastError()) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      return true;
+    default:
+      return false;
+  }
 }
 
 // Deletes programs\folder\name.lnk: kOk, kNotFound or kDeleteFailed. The
 // folder and name are used as given, ".." parts included: the command line
 // and the INI file are the caller's, and RemoveDirectoryW takes only an
-// empty folder. The
-// folder goes with its last entry; its parents stay, and so does the
+// empty folder. The folder goes with its last entry; its parents stay, and so does the
 // Programs folder itself, however folder names it.
 int DeleteFromLocation(const Platform& platform, const std::wstring& programs,
                        const std::wstring& folder, const std::wstring& name) {
@@ -60,9 +78,9 @@ int DeleteFromLocation(const Platform& platform, const std::wstring& programs,
   // linkforge never makes a longer path, and the platform's check could not
   // see it either.
   if (path.size() > detail::kMaxPathChars) return kNotFound;
-  if (!platform.PathFileExistsW(path.c_str())) return kNotFound;
+  if (!PossiblyThere(platform, path)) return kNotFound;
   if (!platform.DeleteFileW(path.c_str())) return kDeleteFailed;
-  if (!IsProgramsFolder(platform, folderPath, programs)) RemoveIfEmpty(platform, folderPath);
+  if (!MayBeProgramsFolder(platform, folderPath, programs)) RemoveIfEmpty(platform, folderPath);
   return kOk;
 }
 

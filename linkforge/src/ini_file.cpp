@@ -39,9 +39,12 @@ int LoadIniText(const Platform& platform, const std::wstring& path, IniText* ini
   int converted = 0;
   if (length > 0) {
     converted = platform.MultiByteToWideChar(CP_ACP, 0, raw, length, text, static_cast<int>(chars));
+    // Read as an empty file, a text that could not be converted would end
+    // the run with a fault of the file (-3) instead.
+    if (converted == 0) return kPlatformFailed;
   }
   ini->block = std::move(wide);
-  ini->text = std::wstring_view(text, static_cast<size_t>(converted > 0 ? converted : 0));
+  ini->text = std::wstring_view(text, static_cast<size_t>(converted));
   return kOk;
 }
 

@@ -1,6 +1,7 @@
 #include "fake_registry.h"
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 namespace regkit_test {
@@ -72,11 +73,53 @@ LONG WINAPI DeleteKey(HKEY, LPCWSTR path) {
   return ERROR_SUCCESS;
 }
 
-// Entries no test scripts: recorded, and they fail.
-template <typename R, typename... A>
-R WINAPI Unscripted(A...) {
-  F().calls.push_back("unscripted");
-  return ERROR_CALL_NOT_IMPLEMENTED;
+LONG WINAPI QueryInfo(HKEY, LPSTR, LPDWORD, LPDWORD, LPDWORD subkeys, LPDWORD, LPDWORD,
+                      LPDWORD values, LPDWORD, LPDWORD, LPDWORD, PFILETIME) {
+  F().calls.push_back("RegQueryInfoKeyA");
+  if (subkeys) *subkeys = static_cast<DWORD>(F().subkeyNames.size());
+  if (values) *values = static_cast<DWORD>(F().valueNames.size());
+  return ERROR_SUCCESS;
+}
+
+// The name at index into name (length in units, its zero included, in and
+// out), as both enumerations answer.
+LONG Enumerate(const std::vector<std::wstring>& names, DWORD index, LPWSTR name, LPDWORD length) {
+  if (index >= names.size()) return ERROR_NO_MORE_ITEMS;
+  const std::wstring& n = names[index];
+  if (*length <= n.size()) return ERROR_MORE_DATA;
+  std::wmemcpy(name, n.c_str(), n.size() + 1);
+  *length = static_cast<DWORD>(n.size());
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI EnumValue(HKEY, DWORD index, LPWSTR name, LPDWORD length, LPDWORD, LPDWORD, LPBYTE,
+                      LPDWORD) {
+  F().calls.push_back("RegEnumValueW");
+  return Enumerate(F().valueNames, index, name, length);
+}
+
+LONG WINAPI EnumKey(HKEY, DWORD index, LPWSTR name, LPDWORD length, LPDWORD, LPWSTR, LPDWORD,
+                    PFILETIME) {
+  F().calls.push_back("RegEnumKeyExW");
+  return Enumerate(F().subkeyNames, index, name, length);
+}
+
+LONG WINAPI SetValue(HKEY, LPCWSTR name, DWORD, DWORD, const BYTE*, DWORD) {
+  F().calls.push_back("RegSetValueExW");
+  F().writes.push_back(L"RegSetValueExW " + std::wstring(name));
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI DeleteValue(HKEY, LPCWSTR name) {
+  F().calls.push_back("RegDeleteValueW");
+  F().writes.push_back(L"RegDeleteValueW " + std::wstring(name));
+  return ERROR_SUCCESS;
+}
+
+DWORD WINAPI DeleteTree(HKEY, LPCWSTR path) {
+  F().calls.push_back("SHDeleteKeyW");
+  F().writes.push_back(L"SHDeleteKeyW " + std::wstring(path));
+  return ERROR_SUCCESS;
 }
 
 void Write(const wchar_t* line) { F().lines.push_back(line); }
@@ -86,21 +129,8 @@ void Write(const wchar_t* line) { F().lines.push_back(line); }
 FakeRegistry::FakeRegistry() {
   g_current = this;
   g_queries = 0;
-  table_ = {&Open,
-            &Create,
-            &Close,
-            &Query,
-            &Unscripted<LONG, HKEY, LPSTR, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD,
-                        LPDWORD, LPDWORD, LPDWORD, PFILETIME>,
-            &Unscripted<LONG, HKEY, DWORD, LPWSTR, LPDWORD, LPDWORD, LPDWORD, LPBYTE, LPDWORD>,
-            &Unscripted<LONG, HKEY, DWORD, LPWSTR, LPDWORD, LPDWORD, LPWSTR, LPDWORD, PFILETIME>,
-            &Unscripted<LONG, HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD>,
-            &Unscripted<LONG, HKEY, LPCWSTR>,
-            &DeleteKey,
-            &ModuleHandle,
-            &ProcAddress,
-            &Unscripted<DWORD, HKEY, LPCWSTR>,
-            &Write};
+  table_ = {&Open,     &Create,      &Close,     &Query,        &QueryInfo,   &EnumValue,  &EnumKey,
+            &SetValue, &DeleteValue, &DeleteKey, &ModuleHandle, &ProcAddress, &DeleteTree, &Write};
 }
 
 FakeRegistry::~FakeRegistry() { g_current = nullptr; }

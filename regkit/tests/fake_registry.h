@@ -40,6 +40,10 @@ class FakeRegistry {
   std::vector<std::optional<std::string>> data;
   bool hasDeleteKeyEx = true;
   std::vector<std::wstring> deletions;  // "RegDeleteKeyW path" / "RegDeleteKeyExW path flag"
+  // The key's value names and subkey names, for the count and enumeration.
+  std::vector<std::wstring> valueNames, subkeyNames;
+  std::vector<std::wstring> writes;  // "RegSetValueExW name", "RegDeleteValueW name",
+                                     // "SHDeleteKeyW path"
 
  private:
   regkit::Platform table_{};

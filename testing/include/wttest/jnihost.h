@@ -32,6 +32,9 @@ class JniHost {
   JniHost& operator=(const JniHost&) = delete;
 
   JNIEnv* env() { return &env_.env; }
+  // The function table env() points at. A test may replace entries with its
+  // own that forward to the host's (see wttest/jnifault.h).
+  JNINativeInterface_& functions() { return table_; }
   // The class reference the exports receive (unused by the libraries).
   jclass receiver() const { return receiver_; }
 

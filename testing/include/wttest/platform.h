@@ -14,6 +14,11 @@ bool RunningUnderWine();
 // test creates: prefix + process id + counter.
 std::wstring UniqueName(const std::wstring& prefix);
 
+// The handles this process holds: GetProcessHandleCount, or, where that
+// answers 0 without counting (Wine), this process's entries in the system's
+// handle table. 0 when neither can be had.
+unsigned long ProcessHandleCount();
+
 // UTF-16 to UTF-8 and back, for readable assertions.
 std::string Narrow(const std::wstring& text);
 std::wstring Widen(const std::string& text);

@@ -1,0 +1,295 @@
+// Every platform and JNI call of libHostProbe's methods made to fail in turn:
+// against the scripted platform, and for the version, name and file methods
+// against the real functions. Each run must end with a result the page lists
+// for that method, hand every Java string's characters back, close every
+// handle it opened, and copy, delete or move exactly when the page says so.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <map>
+
+#include "e2e_support.h"
+#include "fake_platform.h"
+#include "operations.h"
+#include "wttest/jnifault.h"
+#include "wttest/platform.h"
+
+namespace {
+
+using hostprobe::Platform;
+using hostprobe_test::FakePlatform;
+using wttest::fault::Counted;
+using wttest::fault::FailedOneOf;
+using wttest::fault::Fails;
+using wttest::fault::Page;
+
+// The functions found with GetProcAddress count and fail like entries.
+struct NativeInfoKey {};
+struct ProductInfoKey {};
+struct IsWow64Key {};
+struct DisableKey {};
+struct RevertKey {};
+FARPROC(WINAPI* g_lookup)(HMODULE, LPCSTR) = nullptr;
+
+template <typename Key, typename Fn>
+FARPROC CountedProc(FARPROC proc, const char* name) {
+  auto fn = Counted<Key>(reinterpret_cast<Fn>(reinterpret_cast<void*>(proc)), name);
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(fn));
+}
+
+FARPROC WINAPI CountingLookup(HMODULE module, LPCSTR name) {
+  const FARPROC p = g_lookup(module, name);
+  const std::string n = name;
+  if (n == "GetNativeSystemInfo")
+    return CountedProc<NativeInfoKey, hostprobe::GetNativeSystemInfoFn>(p, name);
+  if (n == "GetProductInfo")
+    return CountedProc<ProductInfoKey, hostprobe::GetProductInfoFn>(p, name);
+  if (n == "IsWow64Process") return CountedProc<IsWow64Key, hostprobe::IsWow64ProcessFn>(p, name);
+  if (n == "Wow64DisableWow64FsRedirection")
+    return CountedProc<DisableKey, hostprobe::Wow64DisableFn>(p, name);
+  if (n == "Wow64RevertWow64FsRedirection")
+    return CountedProc<RevertKey, hostprobe::Wow64RevertFn>(p, name);
+  return p;
+}
+
+std::vector<std::string> g_log;
+
+wttest::fault::FaultTable<Platform> Faults(Platform inner) {
+  g_lookup = inner.GetProcAddress;
+  inner.GetProcAddress = CountingLookup;
+  inner.LogInfo = [](const char* key, const char* value) {
+    g_log.push_back(std::string(key) + value);
+  };
+  inner.LogWarning = [](const char* key, const char*) { g_log.push_back(std::string("W ") + key); };
+  wttest::fault::FaultTable<Platform> t(inner);
+  WT_FAULT_ENTRIES(t, Platform, Fails::kByType, GetVersionExA, GetModuleHandleA, GetProcAddress,
+                   GetEnv, GetSystemDirectoryA, GlobalMemoryStatusEx, GetComputerNameA, DeleteFileW,
+                   GetShortPathNameW, AddFontResourceW, RemoveFontResourceW, PostMessageA,
+                   OpenProcessToken, LookupPrivilegeValueA, AdjustTokenPrivileges, ExitWindowsEx)
+  WT_FAULT_ENTRIES(t, Platform, Fails::kNever, GetSystemInfo, GetCurrentProcess, LogInfo,
+                   LogWarning)
+  t.Add<&Platform::GetLastError>("GetLastError", Fails::kLastError);
+  t.Add<&Platform::CopyFileW>("CopyFileW", Fails::kByType, ERROR_DISK_FULL);
+  t.Add<&Platform::MoveFileExW>("MoveFileExW", Fails::kByType, ERROR_DISK_FULL);
+  t.Add<&Platform::CreateFileW>("CreateFileW", Fails::kInvalidHandle);
+  t.Add<&Platform::SendMessageTimeoutA>("SendMessageTimeoutA", Fails::kZero);
+  t.AddRelease<&Platform::CloseHandle>("CloseHandle");
+  return t;
+}
+
+// A method called with the paths a and b; its result as text.
+using Call = std::function<std::string(const Platform&, wttest::JniHost&, const std::wstring& a,
+                                       const std::wstring& b)>;
+
+std::string Text(wttest::JniHost& h, jstring s) {
+  return s ? wttest::Narrow(h.Text(s).value_or(L"?")) : "null";
+}
+template <jstring (*M)(const Platform&, JNIEnv*)>
+std::string Str(const Platform& p, wttest::JniHost& h, const std::wstring&, const std::wstring&) {
+  return Text(h, M(p, h.env()));
+}
+template <typename R, R (*M)(const Platform&)>
+std::string Num(const Platform& p, wttest::JniHost&, const std::wstring&, const std::wstring&) {
+  return std::to_string(M(p));
+}
+template <jint (*M)(const Platform&, JNIEnv*, jstring)>
+std::string Path1(const Platform& p, wttest::JniHost& h, const std::wstring& a,
+                  const std::wstring&) {
+  return std::to_string(M(p, h.env(), h.NewJavaString(a)));
+}
+template <jint (*M)(const Platform&, JNIEnv*, jstring, jstring)>
+std::string Path2(const Platform& p, wttest::JniHost& h, const std::wstring& a,
+                  const std::wstring& b) {
+  return std::to_string(M(p, h.env(), h.NewJavaString(a), h.NewJavaString(b)));
+}
+std::string Move(const Platform& p, wttest::JniHost& h, const std::wstring& a,
+                 const std::wstring& b) {
+  return std::to_string(
+      hostprobe::MoveWithFlags(p, h.env(), h.NewJavaString(a), h.NewJavaString(b), 1));
+}
+std::string Short(const Platform& p, wttest::JniHost& h, const std::wstring& a,
+                  const std::wstring&) {
+  return Text(h, hostprobe::GetShortPath(p, h.env(), h.NewJavaString(a)));
+}
+
+DWORD ShortName(LPCWSTR, LPWSTR buffer, DWORD size) {
+  const std::wstring name = L"C:\\PROGRA~1\\A.TXT";
+  if (size <= name.size()) return static_cast<DWORD>(name.size() + 1);
+  std::wmemcpy(buffer, name.c_str(), name.size() + 1);
+  return static_cast<DWORD>(name.size());
+}
+
+bool EightNumbers(const std::string& r) { return std::count(r.begin(), r.end(), '.') == 7; }
+bool AnyCode(const std::string& r) { return r.rfind("W32_", 0) == 0 || r.rfind("X64_", 0) == 0; }
+
+// Copy and delete answer 1 without acting where redirection cannot be
+// switched off; a missing revert function keeps the action's 1.
+const std::vector<const char*> kRedirection = {"GetModuleHandleA", "GetProcAddress",
+                                               "IsWow64Process"};
+// The lookups of the native facts fall back to what the process sees.
+const std::vector<const char*> kLookups = {"GetModuleHandleA", "GetProcAddress"};
+
+struct Method {
+  const char* name;
+  Call call;
+  std::function<void(FakePlatform&)> script;
+  Page page;
+  bool real;  // swept against the real functions too
+};
+
+const Method kMethods[] = {
+    {"GetHostProbeVersion",
+     Str<hostprobe::GetHostProbeVersion>,
+     nullptr,
+     {{"UNKNOWN", "null"}, AnyCode, {{"GetVersionExA", {"UNKNOWN"}}}, kLookups},
+     true},
+    {"GetWinVerStr",
+     Str<hostprobe::GetWinVerStr>,
+     [](FakePlatform& f) { f.productInfo = 48; },
+     {{"null"}, EightNumbers, {}, kLookups},
+     true},
+    {"isWow64",
+     Num<jint, hostprobe::IsWow64>,
+     [](FakePlatform& f) { f.wow64 = TRUE; },
+     {{"0"}},
+     false},
+    {"getSysDr",
+     Str<hostprobe::GetSysDr>,
+     [](FakePlatform& f) { f.environment["SystemDrive"] = "C:"; },
+     {{"null"}},
+     false},
+    {"getSystemDirectory", Str<hostprobe::GetSystemDirectoryText>, nullptr, {{"null"}}, true},
+    {"GetPhysicalMemory",
+     Num<jlong, hostprobe::GetPhysicalMemory>,
+     [](FakePlatform& f) { f.totalPhysical = 1ull << 34; },
+     {{"0"}},
+     true},
+    {"WinGetComputerName", Str<hostprobe::WinGetComputerName>, nullptr, {{"null"}}, true},
+    {"Copy64NoRedirect",
+     Path2<hostprobe::Copy64NoRedirect>,
+     [](FakePlatform& f) { f.wow64 = TRUE; },
+     {{"0"}, nullptr, {}, kRedirection},
+     true},
+    {"Delete64NoRedirect",
+     Path1<hostprobe::Delete64NoRedirect>,
+     [](FakePlatform& f) { f.wow64 = TRUE; },
+     {{"0"}, nullptr, {}, kRedirection},
+     true},
+    {"MoveFileEx", Move, nullptr, {{"0"}}, true},
+    {"GetShortPath", Short, [](FakePlatform& f) { f.shortPathName = ShortName; }, {{"null"}}, true},
+    // A path that cannot be converted counts as a null one: not locked.
+    {"IsFileWriteLocked",
+     Path1<hostprobe::IsFileWriteLocked>,
+     [](FakePlatform& f) { f.createFileResult = reinterpret_cast<HANDLE>(0x6000); },
+     {{"1"}, nullptr, {}, {"CloseHandle", "GetStringChars"}},
+     true},
+    // A failed removal ends the removals as "nothing more to remove".
+    {"registerFont",
+     Path1<hostprobe::RegisterFont>,
+     [](FakePlatform& f) { f.fontRegistrations = 2; },
+     {{"0"}, nullptr, {}, {"RemoveFontResourceW", "PostMessageA"}},
+     false},
+    {"unregisterFont",
+     Path1<hostprobe::UnregisterFont>,
+     [](FakePlatform& f) { f.fontRegistrations = 2; },
+     {{"0"}, nullptr, {}, {"RemoveFontResourceW", "PostMessageA"}},
+     false},
+    {"registerEnvironmentChange",
+     Num<jint, hostprobe::RegisterEnvironmentChange>,
+     nullptr,
+     {{"0"}},
+     false},
+    {"SystemShutdown",
+     Num<jint, hostprobe::SystemShutdown>,
+     nullptr,
+     {{"0"}, nullptr, {}, {"CloseHandle"}},
+     false},
+};
+
+// Copied, deleted or moved exactly when the result says so, but for a failed
+// revert (done, 0) and redirection that could not be switched off (1, not done).
+::testing::AssertionResult Acted(bool acted, const std::string& result) {
+  const bool agrees = result == "1" ? acted || FailedOneOf(kRedirection)
+                                    : !acted || FailedOneOf({"Wow64RevertWow64FsRedirection"});
+  if (agrees) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << (acted ? "acted" : "did nothing") << " with " << result;
+}
+
+// One run of m: Java strings handed back, then the page's verdict.
+::testing::AssertionResult Verdict(const Method& m, const Platform& p, const std::wstring& a,
+                                   const std::wstring& b, std::string* clean,
+                                   const std::function<bool()>& acted) {
+  g_log.clear();
+  wttest::JniHost host;
+  wttest::fault::CountJniCalls(host);
+  const std::string result = m.call(Faults(p), host, a, b);
+  if (host.OutstandingChars() != 0 || !host.Errors().empty())
+    return ::testing::AssertionFailure() << "Java characters kept or misused";
+  // SystemShutdown writes one warning for the step that failed.
+  if (std::strcmp(m.name, "SystemShutdown") == 0 &&
+      std::count_if(g_log.begin(), g_log.end(), [](auto& e) { return e[0] == 'W'; }) !=
+          (result == "0" ? 1 : 0))
+    return ::testing::AssertionFailure() << "warnings wrong";
+  const bool changes = std::strstr("Copy64NoRedirect Delete64NoRedirect MoveFileEx", m.name);
+  if (const auto agrees = Acted(acted(), result); changes && !agrees) return agrees;
+  return wttest::fault::Judge(m.page, result, clean);
+}
+
+TEST(HostProbeFaults, EveryCallOfEveryMethodFailsAsThePageSays) {
+  wttest::fault::Tally tally("libHostProbe (scripted)");
+  for (const Method& m : kMethods) {
+    std::string clean;
+    tally.Sweep(m.name, [&] {
+      FakePlatform fake;
+      if (m.script) m.script(fake);
+      const auto verdict = Verdict(m, fake.table(), L"C:\\a", L"C:\\b", &clean, [&] {
+        return fake.copies.size() + fake.deletes.size() + fake.moves.size() > 0;
+      });
+      if (!fake.AllClosed()) return ::testing::AssertionFailure() << "a handle left open";
+      // Redirection is switched back, unless the revert failed or is missing.
+      if (fake.redirectionOff && !FailedOneOf({"Wow64RevertWow64FsRedirection", "GetProcAddress"}))
+        return ::testing::AssertionFailure() << "redirection left off";
+      return verdict;
+    });
+  }
+}
+
+TEST(HostProbeFaults, RealFunctionsFailAsThePageSays) {
+  using hostprobe_e2e::Exists;
+  hostprobe_e2e::TempFolder dir;
+  const std::wstring a = dir / L"a.txt", b = dir / L"b.txt";
+  // What "redirection as it was" is in this thread, to mend a failed revert.
+  HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+  auto disable = reinterpret_cast<hostprobe::Wow64DisableFn>(
+      reinterpret_cast<void*>(GetProcAddress(kernel32, "Wow64DisableWow64FsRedirection")));
+  auto revert = reinterpret_cast<hostprobe::Wow64RevertFn>(
+      reinterpret_cast<void*>(GetProcAddress(kernel32, "Wow64RevertWow64FsRedirection")));
+  PVOID asItWas = nullptr;
+  const bool canRevert = disable && revert && disable(&asItWas) && revert(asItWas);
+  const auto prepare = [&] {
+    DeleteFileW(b.c_str());
+    hostprobe_e2e::WriteBytes(a, "a");
+  };
+  std::map<std::string, std::string> clean;
+  wttest::fault::Tally::Paths paths;
+  for (const Method& m : kMethods) {
+    if (!m.real) continue;
+    // Once before counting: a first use may keep handles (a DLL, a key).
+    prepare();
+    wttest::JniHost host;
+    wttest::fault::State().Reset(0);
+    m.call(Faults(hostprobe::RealPlatform()), host, a, b);
+    paths.emplace_back(m.name, [&] {
+      prepare();
+      const auto verdict = Verdict(m, hostprobe::RealPlatform(), a, b, &clean[m.name],
+                                   [&] { return Exists(b) || !Exists(a); });
+      if (canRevert) revert(asItWas);  // a failed or missing revert leaves it off
+      return verdict;
+    });
+  }
+  wttest::fault::Tally("libHostProbe (real functions)").SweepCountingHandles(paths);
+}
+
+}  // namespace
