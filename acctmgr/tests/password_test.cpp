@@ -152,6 +152,11 @@ TEST(CheckPassword, AnEncodedPasswordIsDecodedAndTheCopyWipedAfterTheLogon) {
   EXPECT_EQ(s.err, L"Using TEV from C:\\TEV\\core\\tevext\r\n" + Closing(0));
   EXPECT_EQ(s.env[L"VQPATH"], L"C:\\TEV\\core\\tevext");
   EXPECT_TRUE(s.Balanced());
+  // The current folder was out of the search before the first library.
+  EXPECT_EQ(s.searchPathMode, 0x8001u);
+  EXPECT_EQ(s.dllDirectory, L"");
+  EXPECT_GT(s.libraryLoads, 0);
+  EXPECT_EQ(s.unsafeLoads, 0);
 }
 
 TEST(CheckPassword, ToolkitFailuresOnlyTheSeamReaches) {
