@@ -73,14 +73,10 @@ int LocateInstallation(Context& ctx) {
   key.reset();
 
   // The new value is bounded to 1024 characters: a longer one is refused,
-  // never cut, since a cut path would name another folder.
+  // never cut, since a cut path would name another folder. Like a failed
+  // write of the variable, the refusal prints nothing: 214 says it.
   const std::wstring value = ComposeSearchPath(old, root, kSearchPathChars);
-  if (value.empty()) {
-    const wchar_t* args[] = {L"VQPATH"};
-    ReportError(ctx, ERROR_FILENAME_EXCED_RANGE, args);
-    return kNoSearchPath;
-  }
-  if (!p.SetEnvironmentVariableW(L"VQPATH", value.c_str())) return kNoSearchPath;
+  if (value.empty() || !p.SetEnvironmentVariableW(L"VQPATH", value.c_str())) return kNoSearchPath;
   const wchar_t* args[] = {value.c_str()};
   ShowMessage(ctx, MSG_USING_PRODUCT, args, Stream::Err);
   return kOk;
