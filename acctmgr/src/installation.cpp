@@ -30,7 +30,8 @@ LSTATUS ReadValue(const Platform& p, HKEY key, const wchar_t* name, std::wstring
 // The version key: when the key of the version text does not exist, the
 // text is cut at its last "." and tried again ("7.1.3", then "7.1", then
 // "7"), so an installation registered under its major version is found. Any
-// other failure ends the lookup at once.
+// other failure ends the lookup at once. An empty version text names the
+// product key itself, which is tried like any other.
 int LocateInstallation(Context& ctx) {
   const Platform& p = ctx.p;
   std::wstring old;
@@ -51,10 +52,8 @@ int LocateInstallation(Context& ctx) {
   }
   key.reset();
 
-  // An empty version text would name the product key itself.
   std::wstring tried = version;
-  status = ERROR_FILE_NOT_FOUND;
-  while (!tried.empty()) {
+  for (;;) {
     status =
         p.RegOpenKeyExW(HKEY_LOCAL_MACHINE, (kProductKey + tried).c_str(), 0, KEY_READ, key.put());
     if (status == ERROR_SUCCESS) break;

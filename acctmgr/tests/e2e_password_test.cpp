@@ -248,6 +248,21 @@ TEST_F(Toolkit, InstallationLookupFailures) {
   }
 }
 
+TEST_F(Toolkit, AnEmptyVersionNamesTheProductKeyItself) {
+  BYTE value[8];
+  DWORD bytes = sizeof value;
+  if (RegQueryValueExW(Key(kProduct).get(), L"DefaultRoot", nullptr, nullptr, value, &bytes) !=
+      ERROR_FILE_NOT_FOUND) {
+    GTEST_SKIP() << "the product key holds a DefaultRoot of its own";
+  }
+  Register(L"", std::nullopt);
+  SetText(kProduct, L"DefaultRoot", root_);
+  const auto r = Run();  // no toolkit anywhere: 200 after the lookup
+  RegDeleteValueW(Key(kProduct).get(), L"DefaultRoot");
+  EXPECT_EQ(r.exitCode, 200u) << r.err;
+  EXPECT_EQ(r.err.substr(0, Using().size()), Using());
+}
+
 TEST_F(Toolkit, TheBridgeServesOnlyAWuseisOfThreeCharacters) {
   Place(L"vqmk.dll", root_ + L"\\core\\tevext");
   Place(L"whbx332.dll", dir_ + L"\\prog", L"whbx332.dll");

@@ -173,6 +173,8 @@ TEST(CheckPassword, ToolkitFailuresOnlyTheSeamReaches) {
       {[](Script& s, auto& r) { s.installRoot = r; }, 214, L""},
       {[](Script& s, auto& r) { s.installRoot = r.substr(1); }, 0,
        L"Using TEV from " + root.substr(1) + L"\\core\\tevext\r\n"},
+      {[](Script& s, auto&) { s.installVersion = L""; }, 0,  // the product key itself
+       L"Using TEV from C:\\TEV\\core\\tevext\r\n"},
   };
   for (const auto& c : cases) {
     Script s = WithToolkit();
