@@ -14,8 +14,10 @@ namespace {
 constexpr uint32_t kBootErrorBytes = 256;
 
 // Pool, decode and copy-out with a booted toolkit. The pool and the text it
-// holds are released on every path; the plain text is wiped in the pool
-// before it goes back.
+// holds are released on every path; the plain text of a successful decode
+// is wiped in the pool before it goes back. A failed decode may leave any
+// pointer and length behind: its block is only freed, never wiped with a
+// length nothing vouches for.
 int DecodeWithToolkit(Context& ctx, const wchar_t** password, OwnedBlock* plain,
                       size_t* plainBytes) {
   const Platform& p = ctx.p;
@@ -31,10 +33,11 @@ int DecodeWithToolkit(Context& ctx, const wchar_t** password, OwnedBlock* plain,
   uint32_t textChars = 0;
   VqPasswordServices* services = host->passwords;
   const auto encodedChars = static_cast<uint32_t>(std::wcslen(*password));
-  if (services == nullptr ||
-      services->ops->decode(services, pool, *password, encodedChars, &text, &textChars,
-                            host->context) != 0 ||
-      text == nullptr) {
+  const bool decoded = services != nullptr &&
+                       services->ops->decode(services, pool, *password, encodedChars, &text,
+                                             &textChars, host->context) == 0 &&
+                       text != nullptr;
+  if (!decoded) {
     ReportError(ctx, MSG_DECODE_FAILED);
     code = kDecodeFailed;
   } else {
@@ -51,7 +54,7 @@ int DecodeWithToolkit(Context& ctx, const wchar_t** password, OwnedBlock* plain,
     }
   }
   if (text != nullptr) {
-    SecureZeroMemory(text, static_cast<size_t>(textChars) * sizeof(wchar_t));
+    if (decoded) SecureZeroMemory(text, static_cast<size_t>(textChars) * sizeof(wchar_t));
     pool->ops->freeBlock(pool, text);
   }
   pool->ops->destroy(pool);

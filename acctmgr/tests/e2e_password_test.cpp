@@ -213,6 +213,9 @@ TEST_F(Toolkit, BootPoolAndDecodeFailuresEndTheCheckBeforeTheLogon) {
        boot + "shutdown\n"},
       {L"", L"-p{00zz}", 202, L"-1073610700 VQ Password decode failed!",
        boot + "decode 6 characters\ndestroy, blocks held 0\nshutdown\n"},
+      // The block a failed decode leaves is freed, not wiped with its length.
+      {L"decode", kSecret.c_str(), 202, L"-1073610700 VQ Password decode failed!",
+       boot + "decode 26 characters\nfree\ndestroy, blocks held 0\nshutdown\n"},
   };
   for (const auto& c : cases) {
     opt_.setEnv[L"VQSTANDIN_FAIL"] = c.fail;
