@@ -6,6 +6,14 @@
 namespace acctmgr {
 
 int Run(Context& ctx, int argc, wchar_t** argv) {
+  // The bridge and the toolkit are found by name, and the libraries they
+  // load by theirs; the current folder of an elevated installer may hold
+  // anybody's files. So, before any library is loaded: SearchPathW looks
+  // there only after the system folders, and the library loader not at all.
+  // Should either call fail, the search stays as the system set it.
+  ctx.p.SetSearchPathMode(BASE_SEARCH_PATH_ENABLE_SAFE_SEARCHMODE | BASE_SEARCH_PATH_PERMANENT);
+  ctx.p.SetDllDirectoryW(L"");
+
   // Read and kept; no command changes its output for it.
   wchar_t verbose[2048];
   ctx.verbose = ctx.p.GetEnvironmentVariableW(L"ACCTMGR_VERBOSE", verbose, 2048) != 0;

@@ -89,6 +89,8 @@ const Platform& RealPlatform() {
       ::CloseHandle,
       ::LogonUserW,
       ReadLineReal,
+      ::SetSearchPathMode,
+      ::SetDllDirectoryW,
       ::RegOpenKeyExW,
       ::RegQueryValueExW,
       ::RegCloseKey,

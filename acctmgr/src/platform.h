@@ -60,8 +60,10 @@ struct Platform {
   decltype(&::LogonUserW) LogonUserW;
   bool (*ReadLine)(wchar_t* buffer, int count);
 
-  // The toolkit loader: the product's registry keys, the search variables,
-  // the libraries and their error texts.
+  // The toolkit loader: the process's library search, the product's
+  // registry keys, the search variables, the libraries and their error texts.
+  decltype(&::SetSearchPathMode) SetSearchPathMode;
+  decltype(&::SetDllDirectoryW) SetDllDirectoryW;
   decltype(&::RegOpenKeyExW) RegOpenKeyExW;
   decltype(&::RegQueryValueExW) RegQueryValueExW;
   decltype(&::RegCloseKey) RegCloseKey;

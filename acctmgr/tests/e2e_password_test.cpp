@@ -213,6 +213,9 @@ TEST_F(Toolkit, BootPoolAndDecodeFailuresEndTheCheckBeforeTheLogon) {
        boot + "shutdown\n"},
       {L"", L"-p{00zz}", 202, L"-1073610700 VQ Password decode failed!",
        boot + "decode 6 characters\ndestroy, blocks held 0\nshutdown\n"},
+      // The block a failed decode leaves is freed, not wiped with its length.
+      {L"decode", kSecret.c_str(), 202, L"-1073610700 VQ Password decode failed!",
+       boot + "decode 26 characters\nfree\ndestroy, blocks held 0\nshutdown\n"},
   };
   for (const auto& c : cases) {
     opt_.setEnv[L"VQSTANDIN_FAIL"] = c.fail;
@@ -248,6 +251,21 @@ TEST_F(Toolkit, InstallationLookupFailures) {
   }
 }
 
+TEST_F(Toolkit, AnEmptyVersionNamesTheProductKeyItself) {
+  BYTE value[8];
+  DWORD bytes = sizeof value;
+  if (RegQueryValueExW(Key(kProduct).get(), L"DefaultRoot", nullptr, nullptr, value, &bytes) !=
+      ERROR_FILE_NOT_FOUND) {
+    GTEST_SKIP() << "the product key holds a DefaultRoot of its own";
+  }
+  Register(L"", std::nullopt);
+  SetText(kProduct, L"DefaultRoot", root_);
+  const auto r = Run();  // no toolkit anywhere: 200 after the lookup
+  RegDeleteValueW(Key(kProduct).get(), L"DefaultRoot");
+  EXPECT_EQ(r.exitCode, 200u) << r.err;
+  EXPECT_EQ(r.err.substr(0, Using().size()), Using());
+}
+
 TEST_F(Toolkit, TheBridgeServesOnlyAWuseisOfThreeCharacters) {
   Place(L"vqmk.dll", root_ + L"\\core\\tevext");
   Place(L"whbx332.dll", dir_ + L"\\prog", L"whbx332.dll");
@@ -257,13 +275,36 @@ TEST_F(Toolkit, TheBridgeServesOnlyAWuseisOfThreeCharacters) {
     auto r = Run(kSecret, true);
     EXPECT_EQ(r.exitCode, LogonCode()) << r.err;
     const std::string bridge = wttest::Narrow(
-        L"bridge /tevgen;/u, VQREPL /tst;/tev, work 4096\nmap " + candidate + L"dll\nmap " +
-        candidate + L"pdb\nsetinstallpath []\nquery " + candidate + L"dll\nrelease\n");
+        L"hbxinit " + dir_ +
+        L"\\prog\\whbx332.dll\nbridge /tevgen;/u, VQREPL /tst;/tev, work 4096\nmap " + candidate +
+        L"dll\nmap " + candidate + L"pdb\nsetinstallpath []\nquery " + candidate +
+        L"dll\nrelease\n");
     const std::string boot = Boot(root_ + L"\\core\\tevext;", 316);
     EXPECT_EQ(Trace(), std::wstring(flag).size() == 3
                            ? bridge + boot.substr(boot.find("boot")) + kDecoded
                            : Boot(root_ + L"\\core\\tevext;") + kDecoded);
   }
+}
+
+TEST_F(Toolkit, ABridgeLeftInTheCurrentFolderLosesToTheWindowsFolder) {
+  // The program's folder has none; the Windows folder comes before the
+  // current folder once the search is safe.
+  wchar_t folder[MAX_PATH + 1];
+  const std::wstring genuine =
+      std::wstring(folder, GetWindowsDirectoryW(folder, MAX_PATH + 1)) + L"\\whbx332.dll";
+  CreateDirectoryW((dir_ + L"\\cwd").c_str(), nullptr);
+  Place(L"whbx332.dll", dir_ + L"\\cwd", L"whbx332.dll");
+  Place(L"vqmk.dll", root_ + L"\\core\\tevext");
+  opt_.setEnv[L"WUSEIS"] = L"abc";
+  opt_.workingDirectory = dir_ + L"\\cwd";
+  ASSERT_TRUE(
+      CopyFileW(wttest::ArchProgram(L"x86", L"whbx332.dll").c_str(), genuine.c_str(), FALSE));
+  auto r = Run(kSecret, true);
+  DeleteFileW(genuine.c_str());
+  EXPECT_EQ(r.exitCode, LogonCode()) << r.err;
+  const std::string trace = Trace();
+  EXPECT_STRCASEEQ(trace.substr(0, trace.find('\n')).c_str(),
+                   wttest::Narrow(L"hbxinit " + genuine).c_str());
 }
 
 }  // namespace

@@ -96,6 +96,35 @@ BOOL WINAPI Logon(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD type, DW
   return TRUE;
 }
 
+BOOL WINAPI SearchMode(DWORD flags) {
+  g->searchPathMode = flags;
+  return TRUE;
+}
+
+BOOL WINAPI DllDirectory(LPCWSTR folder) {
+  g->dllDirectory = folder ? folder : L"(null)";
+  return TRUE;
+}
+
+// The real search and loads, booked.
+void BookLoad() {
+  ++g->libraryLoads;
+  if (g->searchPathMode == 0 || g->dllDirectory != L"") ++g->unsafeLoads;
+}
+DWORD WINAPI SearchFile(LPCWSTR path, LPCWSTR name, LPCWSTR ext, DWORD size, LPWSTR buffer,
+                        LPWSTR* part) {
+  BookLoad();
+  return ::SearchPathW(path, name, ext, size, buffer, part);
+}
+HMODULE WINAPI Load(LPCWSTR name) {
+  BookLoad();
+  return ::LoadLibraryW(name);
+}
+HMODULE WINAPI LoadEx(LPCWSTR name, HANDLE file, DWORD flags) {
+  BookLoad();
+  return ::LoadLibraryExW(name, file, flags);
+}
+
 LSTATUS WINAPI RegOpen(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY key) {
   const std::wstring base = L"SOFTWARE\\TEV Works Inc.\\The TEV System\\";
   *key = nullptr;
@@ -470,9 +499,10 @@ const acctmgr::Platform& Platform() {
       AddRights,      ClosePolicy,       ::LsaNtStatusToWinError,          AllocSid,
       FreeSidFake,    LocalGroups,       Members,          NetFree,        Membership,
       OpenThreadTok,  OpenProcessTok,    TokenInfo,        ::IsWellKnownSid, CloseTok,
-      Logon,          ReadLine,          RegOpen,          RegQuery,       RegClose,
-      GetEnvA,        SetEnv,            ModuleName,       ::SearchPathW,  ::LoadLibraryW,
-      ::LoadLibraryExW, ::GetProcAddress, ::FreeLibrary,   ::FormatMessageA,
+      Logon,          ReadLine,          SearchMode,       DllDirectory,   RegOpen,
+      RegQuery,       RegClose,          GetEnvA,          SetEnv,         ModuleName,
+      SearchFile,     Load,              LoadEx,           ::GetProcAddress, ::FreeLibrary,
+      ::FormatMessageA,
       ::WideCharToMultiByte, ::MultiByteToWideChar,
   };
   return fake;

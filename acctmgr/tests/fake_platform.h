@@ -91,6 +91,13 @@ struct Script {
   std::wstring accountDomain = L"CORP";
   int userQueries = 0;
 
+  // The process's library search as set, and the libraries looked for or
+  // loaded: in all, and before the search was made safe.
+  DWORD searchPathMode = 0;
+  std::wstring dllDirectory = L"(unset)";
+  int libraryLoads = 0;
+  int unsafeLoads = 0;
+
   // The toolkit loader: the product's registry keys, the environment.
   std::wstring installVersion = L"7.1";
   std::wstring installRoot = L"C:\\TEV";

@@ -18,10 +18,11 @@
 
 namespace {
 
+// The process ends either way: a failed write has nowhere to be reported.
 [[noreturn]] void Fail(const char* what) {
-  std::fputs("terminate called: ", stderr);
-  std::fputs(what, stderr);
-  std::fputs("\n", stderr);
+  (void)std::fputs("terminate called: ", stderr);
+  (void)std::fputs(what, stderr);
+  (void)std::fputs("\n", stderr);
   std::abort();
 }
 
@@ -33,7 +34,9 @@ void __verbose_terminate_handler() { Fail("unhandled C++ exception"); }
 
 }  // namespace __gnu_cxx
 
-namespace std {
+// The runtime's own helpers, replaced on purpose (see above): these are the
+// definitions the runtime calls, so they must have its names.
+namespace std {  // NOLINT(cert-dcl58-cpp)
 
 void __throw_bad_alloc() { Fail("out of memory"); }
 void __throw_bad_array_new_length() { Fail("out of memory (array length)"); }

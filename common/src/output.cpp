@@ -39,13 +39,16 @@ void WriteWide(std::FILE* stream, std::wstring_view text) {
   BOOL usedDefault = FALSE;
   WideCharToMultiByte(cp, flags, text.data(), wlen, bytes.data(), need,
                       plain ? nullptr : "?", plain ? nullptr : &usedDefault);
-  std::fwrite(bytes.data(), 1, bytes.size(), stream);
-  std::fflush(stream);
+  // The stream is where a failure would be reported: a failed write is
+  // ignored, and the exit code still tells the caller the outcome.
+  (void)std::fwrite(bytes.data(), 1, bytes.size(), stream);
+  (void)std::fflush(stream);
 }
 
 void WriteNarrow(std::FILE* stream, std::string_view text) {
-  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stream);
-  std::fflush(stream);
+  // As above: a failed write has nowhere to be reported.
+  if (!text.empty()) (void)std::fwrite(text.data(), 1, text.size(), stream);
+  (void)std::fflush(stream);
 }
 
 // Formatting goes through the C runtime's own formatter (_vscwprintf and

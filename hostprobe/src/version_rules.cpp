@@ -59,11 +59,11 @@ const char* ClassifyVersion(const VersionFacts& f) {
 }
 
 std::string FormatVersionDescription(const VersionNumbers& n) {
-  char text[8 * 12 + 1];
-  std::snprintf(text, sizeof text, "%ld.%ld.%ld.%ld.%ld.%ld.%ld.%ld", static_cast<long>(n[0]),
-                static_cast<long>(n[1]), static_cast<long>(n[2]), static_cast<long>(n[3]),
-                static_cast<long>(n[4]), static_cast<long>(n[5]), static_cast<long>(n[6]),
-                static_cast<long>(n[7]));
+  char text[8 * 12 + 1];  // eight longs of at most 11 characters, each with its dot
+  (void)std::snprintf(text, sizeof text, "%ld.%ld.%ld.%ld.%ld.%ld.%ld.%ld", static_cast<long>(n[0]),
+                      static_cast<long>(n[1]), static_cast<long>(n[2]), static_cast<long>(n[3]),
+                      static_cast<long>(n[4]), static_cast<long>(n[5]), static_cast<long>(n[6]),
+                      static_cast<long>(n[7]));
   return text;
 }
 

@@ -24,6 +24,8 @@ jint setRegValue(const Platform& p, JNIEnv* env, jint root, jstring path, jstrin
   // The text with its terminating zero, in bytes.
   const std::size_t length = std::wcslen(text.get());
   if (length > (MAXDWORD - sizeof(wchar_t)) / sizeof(wchar_t)) return 0;
+  // Bounded above; on x86 size_t and DWORD have one width, so nothing widens.
+  // NOLINTNEXTLINE(bugprone-misplaced-widening-cast)
   const DWORD size = static_cast<DWORD>((length + 1) * sizeof(wchar_t));
   wt::Owned key(p.RegCloseKey, HKEY{});
   const LONG opened =

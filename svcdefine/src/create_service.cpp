@@ -21,7 +21,9 @@ int RecordWorkDir(const Platform& platform, const std::wstring& serviceName,
     PrintErrorReport(platform, kRegOpenKeyFailed, static_cast<DWORD>(rc));
     return kRegOpenKeyFailed;
   }
-  // REG_SZ data counts its terminating zero.
+  // REG_SZ data counts its terminating zero. The INI reader bounds the text;
+  // on x86 size_t and DWORD have one width, so nothing widens.
+  // NOLINTNEXTLINE(bugprone-misplaced-widening-cast)
   const DWORD bytes = static_cast<DWORD>((workDir.size() + 1) * sizeof(wchar_t));
   rc = platform.RegSetValueExW(key.get(), L"workdir", 0, REG_SZ,
                                reinterpret_cast<const BYTE*>(workDir.c_str()), bytes);

@@ -10,6 +10,8 @@
 // Scripted through the environment of the process that loads it:
 //   VQSTANDIN_FAIL=boot   the boot fails with an error text of its own
 //   VQSTANDIN_FAIL=pool   pool creation fails
+//   VQSTANDIN_FAIL=decode decoding fails, yet hands out a pool block with a
+//                         length far beyond it
 //   VQSTANDIN_TRACE=file  every call appends a line (standin_trace.h)
 // Built a second time without the boot entry (vqmk_noboot.dll), as a
 // library that loads but is not a toolkit.
@@ -71,6 +73,12 @@ int VQCALL Decode(VqPasswordServices* services, VqPool* pool, const wchar_t* enc
                   uint32_t length, wchar_t** plain, uint32_t* plainLength, void* context) {
   StandinTrace(L"decode " + std::to_wstring(length) + L" characters");
   if (services != &g_passwords || pool != &g_pool || context != &g_host) return 1;
+  if (Fails(L"decode")) {
+    *plain = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, sizeof(wchar_t)));
+    if (*plain != nullptr) ++g_poolBlocks;
+    *plainLength = 0x40000000;
+    return 4;
+  }
   if (length < 2 || encoded[0] != L'{' || encoded[length - 1] != L'}' || (length - 2) % 4 != 0) {
     return 2;
   }

@@ -1,7 +1,8 @@
 // A stand-in for the product's bridge library (whbx332.dll), for acctmgr's
 // tests: hbxinit(1) gives an interface whose resolver asks for each
 // candidate path to be mapped as .dll and .pdb, and has the value 0x100 for
-// any loaded library. Every call is traced (standin_trace.h).
+// any loaded library. Every call is traced (standin_trace.h), hbxinit with
+// the file this copy was loaded from.
 #include <windows.h>
 
 #include <string>
@@ -10,6 +11,8 @@
 #include "vqtoolkit.h"
 
 namespace {
+
+HMODULE g_module = nullptr;
 
 void VQCALL Map(HbxResolver*, const wchar_t* path) { StandinTrace(L"map " + std::wstring(path)); }
 
@@ -38,5 +41,13 @@ HbxInterface g_bridge = {&g_ops};
 }  // namespace
 
 extern "C" __declspec(dllexport) HbxInterface* VQCALL hbxinit(int version) {
+  wchar_t path[MAX_PATH + 1] = L"";
+  GetModuleFileNameW(g_module, path, MAX_PATH + 1);
+  StandinTrace(L"hbxinit " + std::wstring(path));
   return version == 1 ? &g_bridge : nullptr;
+}
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) g_module = instance;
+  return TRUE;
 }
