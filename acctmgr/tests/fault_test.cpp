@@ -28,7 +28,7 @@ wttest::fault::FaultTable<Table> Faults(const Table& inner) {
                    LookupAccountNameW, LookupAccountSidW, CheckTokenMembership, OpenThreadToken,
                    OpenProcessToken, GetTokenInformation, LogonUserW, ReadLine, RegOpenKeyExW,
                    RegQueryValueExW, GetEnvironmentVariableA, GetModuleFileNameW, SearchPathW,
-                   GetProcAddress)
+                   GetProcAddress, SetSearchPathMode, SetDllDirectoryW)
   WT_FAULT_RELEASES(t, Table, Fails::kByType, LocalFree, FreeSid, CloseHandle, RegCloseKey,
                     FreeLibrary)
   WT_FAULT_ENTRIES(t, Table, Fails::kNtStatus, LsaOpenPolicy, LsaAddAccountRights)
@@ -49,13 +49,13 @@ const std::set<std::string> kListed = {
     "205", "210", "211", "212", "213", "214", "215", "216", "217", "218", "219", "300",
     "301", "302", "303", "304", "305", "306", "307", "308", "400", "401", "402"};
 
-// Messages, releases and the verbose switch may fail unnoticed, and so may
-// what a command's rules pass over (more).
+// Messages, releases, the verbose switch and the safer library search may
+// fail unnoticed, and so may what a command's rules pass over (more).
 Page Listing(std::map<std::string, std::set<std::string>> meanings,
              std::vector<const char*> more = {}) {
-  for (const char* always :
-       {"FormatMessageW", "GetEnvironmentVariableW", "LocalFree", "LsaClose", "FreeSid",
-        "NetApiBufferFree", "CloseHandle", "RegCloseKey", "FreeLibrary"})
+  for (const char* always : {"FormatMessageW", "GetEnvironmentVariableW", "LocalFree", "LsaClose",
+                             "FreeSid", "NetApiBufferFree", "CloseHandle", "RegCloseKey",
+                             "FreeLibrary", "SetSearchPathMode", "SetDllDirectoryW"})
     more.push_back(always);
   return {kListed, nullptr, std::move(meanings), std::move(more)};
 }
