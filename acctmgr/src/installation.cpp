@@ -71,9 +71,9 @@ int LocateInstallation(Context& ctx) {
   if (ReadValue(p, key.get(), L"DefaultRoot", &root) != ERROR_SUCCESS) return kNoInstallRoot;
   key.reset();
 
-  // The new value is bounded to 1024 characters: a longer one is refused,
-  // never cut, since a cut path would name another folder. Like a failed
-  // write of the variable, the refusal prints nothing: 214 says it.
+  // The new value and its terminator must fit 1024 characters: a longer one
+  // is refused, never cut, since a cut path would name another folder. Like
+  // a failed write of the variable, the refusal prints nothing: 214 says it.
   const std::wstring value = ComposeSearchPath(old, root, kSearchPathChars);
   if (value.empty() || !p.SetEnvironmentVariableW(L"VQPATH", value.c_str())) return kNoSearchPath;
   const wchar_t* args[] = {value.c_str()};
