@@ -10,8 +10,8 @@ typedef LONG NTSTATUS;
 #endif
 #include <ntsecapi.h>
 #define SECURITY_WIN32
-#include <security.h>
 #include <lm.h>
+#include <security.h>
 
 #include <string_view>
 

@@ -8,9 +8,9 @@ namespace acctmgr_test {
 namespace {
 
 Script* g = nullptr;
-std::set<void*> g_blocks;                   // LocalAlloc'd by the code under test
-std::map<void*, std::vector<BYTE>> g_net;   // network buffers handed out
-std::vector<std::vector<BYTE>> g_sids;      // identifiers handed out
+std::set<void*> g_blocks;                  // LocalAlloc'd by the code under test
+std::map<void*, std::vector<BYTE>> g_net;  // network buffers handed out
+std::vector<std::vector<BYTE>> g_sids;     // identifiers handed out
 std::vector<std::vector<BYTE>> g_tokenBufs;
 const HANDLE kThreadToken = reinterpret_cast<HANDLE>(0x7001);
 const HANDLE kProcessToken = reinterpret_cast<HANDLE>(0x7002);
@@ -18,7 +18,7 @@ const LSA_HANDLE kPolicy = reinterpret_cast<LSA_HANDLE>(0x7003);
 const HANDLE kLogonToken = reinterpret_cast<HANDLE>(0x7004);
 const HKEY kVersionKey = reinterpret_cast<HKEY>(0x7005);
 const HKEY kInstallKey = reinterpret_cast<HKEY>(0x7006);
-std::vector<BYTE> g_userSid;  // the logged-on account's identifier
+std::vector<BYTE> g_userSid;          // the logged-on account's identifier
 const wchar_t* g_password = nullptr;  // as the logon saw it
 
 void WriteWide(acctmgr::Stream s, std::wstring_view text) {
@@ -128,19 +128,26 @@ HMODULE WINAPI LoadEx(LPCWSTR name, HANDLE file, DWORD flags) {
 LSTATUS WINAPI RegOpen(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY key) {
   const std::wstring base = L"SOFTWARE\\TEV Works Inc.\\The TEV System\\";
   *key = nullptr;
-  if (root != HKEY_LOCAL_MACHINE || options != 0 || access != KEY_READ) return ERROR_INVALID_PARAMETER;
-  if (path == base + L"CurrentVersion") *key = kVersionKey;
-  else if (path == base + g->installVersion) *key = kInstallKey;
-  else return ERROR_FILE_NOT_FOUND;
+  if (root != HKEY_LOCAL_MACHINE || options != 0 || access != KEY_READ)
+    return ERROR_INVALID_PARAMETER;
+  if (path == base + L"CurrentVersion")
+    *key = kVersionKey;
+  else if (path == base + g->installVersion)
+    *key = kInstallKey;
+  else
+    return ERROR_FILE_NOT_FOUND;
   ++g->heldKeys;
   return ERROR_SUCCESS;
 }
 
 LSTATUS WINAPI RegQuery(HKEY key, LPCWSTR name, LPDWORD, LPDWORD, LPBYTE data, LPDWORD bytes) {
   std::wstring value;
-  if (key == kVersionKey && std::wstring(name) == L"CurrentVersion") value = g->installVersion;
-  else if (key == kInstallKey && std::wstring(name) == L"DefaultRoot") value = g->installRoot;
-  else return ERROR_FILE_NOT_FOUND;
+  if (key == kVersionKey && std::wstring(name) == L"CurrentVersion")
+    value = g->installVersion;
+  else if (key == kInstallKey && std::wstring(name) == L"DefaultRoot")
+    value = g->installRoot;
+  else
+    return ERROR_FILE_NOT_FOUND;
   const DWORD need = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
   if (*bytes < need) {
     *bytes = need;
@@ -152,8 +159,10 @@ LSTATUS WINAPI RegQuery(HKEY key, LPCWSTR name, LPDWORD, LPDWORD, LPBYTE data, L
 }
 
 LSTATUS WINAPI RegClose(HKEY key) {
-  if (key == kVersionKey || key == kInstallKey) --g->heldKeys;
-  else ++g->bookErrors;
+  if (key == kVersionKey || key == kInstallKey)
+    --g->heldKeys;
+  else
+    ++g->bookErrors;
   return ERROR_SUCCESS;
 }
 
@@ -267,8 +276,10 @@ NTSTATUS NTAPI AddRights(LSA_HANDLE policy, PSID, PLSA_UNICODE_STRING rights, UL
 }
 
 NTSTATUS NTAPI ClosePolicy(LSA_HANDLE policy) {
-  if (policy == kPolicy) --g->heldPolicies;
-  else ++g->bookErrors;
+  if (policy == kPolicy)
+    --g->heldPolicies;
+  else
+    ++g->bookErrors;
   return 0;
 }
 
@@ -279,7 +290,8 @@ BOOL WINAPI AllocSid(PSID_IDENTIFIER_AUTHORITY authority, BYTE count, DWORD a0, 
     return FALSE;
   }
   PSID real = nullptr;
-  if (!::AllocateAndInitializeSid(authority, count, a0, a1, a2, a3, a4, a5, a6, a7, &real)) return FALSE;
+  if (!::AllocateAndInitializeSid(authority, count, a0, a1, a2, a3, a4, a5, a6, a7, &real))
+    return FALSE;
   g_sids.emplace_back(static_cast<BYTE*>(real), static_cast<BYTE*>(real) + GetLengthSid(real));
   ::FreeSid(real);
   *sid = g_sids.back().data();
@@ -290,8 +302,10 @@ BOOL WINAPI AllocSid(PSID_IDENTIFIER_AUTHORITY authority, BYTE count, DWORD a0, 
 PVOID WINAPI FreeSidFake(PSID sid) {
   bool known = false;
   for (auto& s : g_sids) known = known || s.data() == sid;
-  if (known) --g->heldSids;
-  else ++g->bookErrors;
+  if (known)
+    --g->heldSids;
+  else
+    ++g->bookErrors;
   return nullptr;
 }
 
@@ -346,14 +360,17 @@ NET_API_STATUS NET_API_FUNCTION Members(LPCWSTR server, LPCWSTR group, DWORD lev
 }
 
 NET_API_STATUS NET_API_FUNCTION NetFree(LPVOID buffer) {
-  if (g_net.erase(static_cast<LPBYTE>(buffer))) --g->heldNetBuffers;
-  else ++g->bookErrors;
+  if (g_net.erase(static_cast<LPBYTE>(buffer)))
+    --g->heldNetBuffers;
+  else
+    ++g->bookErrors;
   return NERR_Success;
 }
 
 BOOL WINAPI Membership(HANDLE token, PSID sid, PBOOL member) {
   ++g->checkMembershipCalls;
-  if (token != nullptr || !IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || !g->checkMembershipOk) {
+  if (token != nullptr || !IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+      !g->checkMembershipOk) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
@@ -399,7 +416,8 @@ std::vector<BYTE> TokenGroupsBlock() {
     sid.resize(size);
     sids.push_back(sid);
   }
-  const size_t head = offsetof(TOKEN_GROUPS, Groups) + sizeof(SID_AND_ATTRIBUTES) * (sids.size() + 1);
+  const size_t head =
+      offsetof(TOKEN_GROUPS, Groups) + sizeof(SID_AND_ATTRIBUTES) * (sids.size() + 1);
   size_t bytes = head;
   for (const auto& s : sids) bytes += s.size();
   std::vector<BYTE> block(bytes);
@@ -469,15 +487,18 @@ BOOL WINAPI TokenInfo(HANDLE token, TOKEN_INFORMATION_CLASS cls, LPVOID buffer, 
   auto* groups = static_cast<TOKEN_GROUPS*>(buffer);
   const BYTE* oldBase = block.data();
   for (DWORD i = 0; i < groups->GroupCount; ++i) {
-    groups->Groups[i].Sid = static_cast<BYTE*>(buffer) + (static_cast<BYTE*>(groups->Groups[i].Sid) - oldBase);
+    groups->Groups[i].Sid =
+        static_cast<BYTE*>(buffer) + (static_cast<BYTE*>(groups->Groups[i].Sid) - oldBase);
   }
   *returned = static_cast<DWORD>(block.size());
   return TRUE;
 }
 
 BOOL WINAPI CloseTok(HANDLE h) {
-  if (h == kThreadToken || h == kProcessToken || h == kLogonToken) --g->heldTokens;
-  else ++g->bookErrors;
+  if (h == kThreadToken || h == kProcessToken || h == kLogonToken)
+    --g->heldTokens;
+  else
+    ++g->bookErrors;
   return TRUE;
 }
 
@@ -494,16 +515,48 @@ void Use(Script* script) {
 
 const acctmgr::Platform& Platform() {
   static const acctmgr::Platform fake = {
-      WriteWide,      WriteNarrow,       ::FormatMessageW, GetEnv,         Alloc,
-      Free,           UserName,          LookupName,       LookupSid,      OpenPolicy,
-      AddRights,      ClosePolicy,       ::LsaNtStatusToWinError,          AllocSid,
-      FreeSidFake,    LocalGroups,       Members,          NetFree,        Membership,
-      OpenThreadTok,  OpenProcessTok,    TokenInfo,        ::IsWellKnownSid, CloseTok,
-      Logon,          ReadLine,          SearchMode,       DllDirectory,   RegOpen,
-      RegQuery,       RegClose,          GetEnvA,          SetEnv,         ModuleName,
-      SearchFile,     Load,              LoadEx,           ::GetProcAddress, ::FreeLibrary,
+      WriteWide,
+      WriteNarrow,
+      ::FormatMessageW,
+      GetEnv,
+      Alloc,
+      Free,
+      UserName,
+      LookupName,
+      LookupSid,
+      OpenPolicy,
+      AddRights,
+      ClosePolicy,
+      ::LsaNtStatusToWinError,
+      AllocSid,
+      FreeSidFake,
+      LocalGroups,
+      Members,
+      NetFree,
+      Membership,
+      OpenThreadTok,
+      OpenProcessTok,
+      TokenInfo,
+      ::IsWellKnownSid,
+      CloseTok,
+      Logon,
+      ReadLine,
+      SearchMode,
+      DllDirectory,
+      RegOpen,
+      RegQuery,
+      RegClose,
+      GetEnvA,
+      SetEnv,
+      ModuleName,
+      SearchFile,
+      Load,
+      LoadEx,
+      ::GetProcAddress,
+      ::FreeLibrary,
       ::FormatMessageA,
-      ::WideCharToMultiByte, ::MultiByteToWideChar,
+      ::WideCharToMultiByte,
+      ::MultiByteToWideChar,
   };
   return fake;
 }

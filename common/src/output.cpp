@@ -1,9 +1,9 @@
 #include "wt/output.h"
 
+#include <io.h>
 #include <windows.h>
 
 #include <cwchar>
-#include <io.h>
 #include <vector>
 
 namespace wt {
@@ -32,13 +32,12 @@ void WriteWide(std::FILE* stream, std::wstring_view text) {
   const bool plain = cp == CP_UTF8 || cp == CP_UTF7 || cp >= 50220;
   const DWORD flags = plain ? 0 : WC_NO_BEST_FIT_CHARS;
   const int wlen = static_cast<int>(text.size());
-  const int need = WideCharToMultiByte(cp, flags, text.data(), wlen, nullptr, 0,
-                                       nullptr, nullptr);
+  const int need = WideCharToMultiByte(cp, flags, text.data(), wlen, nullptr, 0, nullptr, nullptr);
   if (need <= 0) return;
   std::vector<char> bytes(static_cast<size_t>(need));
   BOOL usedDefault = FALSE;
-  WideCharToMultiByte(cp, flags, text.data(), wlen, bytes.data(), need,
-                      plain ? nullptr : "?", plain ? nullptr : &usedDefault);
+  WideCharToMultiByte(cp, flags, text.data(), wlen, bytes.data(), need, plain ? nullptr : "?",
+                      plain ? nullptr : &usedDefault);
   // The stream is where a failure would be reported: a failed write is
   // ignored, and the exit code still tells the caller the outcome.
   (void)std::fwrite(bytes.data(), 1, bytes.size(), stream);

@@ -49,7 +49,8 @@ void WINAPI FakeGetNativeSystemInfo(LPSYSTEM_INFO info) {
   *info = F().nativeInfo;
 }
 
-BOOL WINAPI FakeGetProductInfo(DWORD major, DWORD minor, DWORD spMajor, DWORD spMinor, PDWORD type) {
+BOOL WINAPI FakeGetProductInfo(DWORD major, DWORD minor, DWORD spMajor, DWORD spMinor,
+                               PDWORD type) {
   Note("GetProductInfo");
   F().productInfoArgs = {major, minor, spMajor, spMinor};
   *type = F().productInfo;
@@ -174,8 +175,8 @@ HANDLE WINAPI FakeCreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURIT
   EXPECT_EQ(sa, nullptr);
   EXPECT_EQ(templ, nullptr);
   F().createFileArgs.push_back(std::wstring(path) + L"|" + std::to_wstring(access) + L"|" +
-                               std::to_wstring(share) + L"|" + std::to_wstring(disposition) +
-                               L"|" + std::to_wstring(attributes));
+                               std::to_wstring(share) + L"|" + std::to_wstring(disposition) + L"|" +
+                               std::to_wstring(attributes));
   if (F().createFileResult == INVALID_HANDLE_VALUE)
     F().lastError = F().createFileError;
   else
@@ -206,8 +207,8 @@ BOOL WINAPI FakeRemoveFontResourceW(LPCWSTR) {
 
 BOOL WINAPI FakePostMessageA(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
   Note("PostMessageA");
-  F().posted.push_back(std::to_string(reinterpret_cast<UINT_PTR>(hwnd)) + "|" + std::to_string(msg) +
-                       "|" + std::to_string(w) + "|" + std::to_string(l));
+  F().posted.push_back(std::to_string(reinterpret_cast<UINT_PTR>(hwnd)) + "|" +
+                       std::to_string(msg) + "|" + std::to_string(w) + "|" + std::to_string(l));
   return TRUE;
 }
 
@@ -293,15 +294,32 @@ FakePlatform::FakePlatform() {
   systemInfo.wProcessorArchitecture = PROCESSOR_ARCHITECTURE_INTEL;
   nativeInfo.wProcessorArchitecture = PROCESSOR_ARCHITECTURE_AMD64;
   table_ = hostprobe::Platform{
-      &FakeGetVersionExA,       &FakeGetSystemInfo,      &FakeGetModuleHandleA,
-      &FakeGetProcAddress,      &FakeGetCurrentProcess,  &FakeGetLastError,
-      &FakeGetEnv,              &FakeGetSystemDirectoryA, &FakeGlobalMemoryStatusEx,
-      &FakeGetComputerNameA,    &FakeCopyFileW,          &FakeDeleteFileW,
-      &FakeMoveFileExW,         &FakeGetShortPathNameW,  &FakeCreateFileW,
-      &FakeCloseHandle,         &FakeAddFontResourceW,   &FakeRemoveFontResourceW,
-      &FakePostMessageA,        &FakeSendMessageTimeoutA, &FakeOpenProcessToken,
-      &FakeLookupPrivilegeValueA, &FakeAdjustTokenPrivileges, &FakeExitWindowsEx,
-      &FakeLogInfo,             &FakeLogWarning,
+      &FakeGetVersionExA,
+      &FakeGetSystemInfo,
+      &FakeGetModuleHandleA,
+      &FakeGetProcAddress,
+      &FakeGetCurrentProcess,
+      &FakeGetLastError,
+      &FakeGetEnv,
+      &FakeGetSystemDirectoryA,
+      &FakeGlobalMemoryStatusEx,
+      &FakeGetComputerNameA,
+      &FakeCopyFileW,
+      &FakeDeleteFileW,
+      &FakeMoveFileExW,
+      &FakeGetShortPathNameW,
+      &FakeCreateFileW,
+      &FakeCloseHandle,
+      &FakeAddFontResourceW,
+      &FakeRemoveFontResourceW,
+      &FakePostMessageA,
+      &FakeSendMessageTimeoutA,
+      &FakeOpenProcessToken,
+      &FakeLookupPrivilegeValueA,
+      &FakeAdjustTokenPrivileges,
+      &FakeExitWindowsEx,
+      &FakeLogInfo,
+      &FakeLogWarning,
   };
 }
 

@@ -69,7 +69,7 @@ class FakePlatform {
   BOOL moveResult = TRUE;
   std::vector<std::wstring> copies;  // "from|to|failIfExists"
   std::vector<std::wstring> deletes;
-  std::vector<std::wstring> moves;   // "from|to|flags"
+  std::vector<std::wstring> moves;  // "from|to|flags"
   // GetShortPathNameW(path, buffer, size); default: no such path.
   std::function<DWORD(LPCWSTR, LPWSTR, DWORD)> shortPathName;
   HANDLE createFileResult = INVALID_HANDLE_VALUE;
@@ -81,13 +81,13 @@ class FakePlatform {
   bool AllClosed() const;
 
   // Fonts and messages
-  int fontRegistrations = 0;             // how often the file is registered
+  int fontRegistrations = 0;  // how often the file is registered
   bool removalAlwaysSucceeds = false;
   int addFontResult = 1;
-  std::vector<std::string> posted;       // "hwnd|msg|wparam|lparam"
+  std::vector<std::string> posted;  // "hwnd|msg|wparam|lparam"
   bool broadcastStoresAnswer = true;
   DWORD_PTR broadcastAnswer = 0;
-  std::vector<std::string> sent;         // "hwnd|msg|wparam|text|flags|timeout"
+  std::vector<std::string> sent;  // "hwnd|msg|wparam|text|flags|timeout"
 
   // Restart
   bool openTokenFails = false;
