@@ -321,7 +321,8 @@ HostProbe::HostProbe() {
     Add(m, [=](L l, H h, int) { return l.Call<jint>(h, m) >= 0; });
   Add("isWow64", [=](L l, H h, int) { return l.Call<jint>(h, "isWow64") == 0; });
   Add("GetCPUNumWin", [=](L l, H h, int) { return l.Call<jint>(h, "GetCPUNumWin") >= 1; });
-  Add("GetPhysicalMemory", [=](L l, H h, int) { return l.Call<jlong>(h, "GetPhysicalMemory") > 0; });
+  Add("GetPhysicalMemory",
+      [=](L l, H h, int) { return l.Call<jlong>(h, "GetPhysicalMemory") > 0; });
   Add("Copy64NoRedirect", [=](L l, H h, int) {
     jstring from = s(h, source), to = s(h, copy);
     return l.Call<jint>(h, "Copy64NoRedirect", from, to) == 1;
@@ -344,7 +345,8 @@ HostProbe::HostProbe() {
     return l.Call<jint>(h, "IsFileWriteLocked", s(h, held ? locked : source)) == (held ? 1 : 0);
   });
   if (haveFont) {
-    Add("registerFont", [=](L l, H h, int) { return l.Call<jint>(h, "registerFont", s(h, font_)) == 1; });
+    Add("registerFont",
+        [=](L l, H h, int) { return l.Call<jint>(h, "registerFont", s(h, font_)) == 1; });
     Add("unregisterFont", [=](L l, H h, int) {
       return AddFontResourceW(font_.c_str()) > 0 &&
              l.Call<jint>(h, "unregisterFont", s(h, font_)) == 1;

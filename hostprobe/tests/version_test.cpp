@@ -93,9 +93,9 @@ TEST(GetWinVerStr, MissingLookupsFallBack) {
     bool kernel32, native, product;
     const char* text;
   } cases[] = {
-      {true, false, true, "6.1.1.0.256.1.0.48"},   // GetSystemInfo's INTEL
-      {true, true, false, "6.1.1.0.256.1.9.0"},    // no GetProductInfo: 0
-      {false, true, true, "6.1.1.0.256.1.0.0"},    // no module: both
+      {true, false, true, "6.1.1.0.256.1.0.48"},  // GetSystemInfo's INTEL
+      {true, true, false, "6.1.1.0.256.1.9.0"},   // no GetProductInfo: 0
+      {false, true, true, "6.1.1.0.256.1.0.0"},   // no module: both
   };
   for (const Case& c : cases) {
     FakePlatform f;
@@ -136,9 +136,8 @@ TEST(IsRunningUnderWow64, EveryFailureIsZero) {
     BOOL flag;
     int result;
   } cases[] = {
-      {true, true, false, TRUE, 1},  {true, true, false, FALSE, 0},
-      {true, true, true, TRUE, 0},   {true, false, false, TRUE, 0},
-      {false, true, false, TRUE, 0},
+      {true, true, false, TRUE, 1},  {true, true, false, FALSE, 0}, {true, true, true, TRUE, 0},
+      {true, false, false, TRUE, 0}, {false, true, false, TRUE, 0},
   };
   for (const Case& c : cases) {
     FakePlatform f;

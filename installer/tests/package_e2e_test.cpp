@@ -66,7 +66,7 @@ std::wstring Package() {
 bool ProductInstalled() { return MsiQueryProductStateW(kProductCode) == INSTALLSTATE_DEFAULT; }
 
 // A repair with the default file rules of msiexec /f. Wine's msiexec has no
-// /f (a product code is "not implemented", a package path gives 1605), so
+// /f (it refuses a product code and gives 1605 for a package path), so
 // there it takes the form /f stands for: REINSTALL=ALL with the same mode.
 DWORD Repair() {
   return wttest::RunningUnderWine()

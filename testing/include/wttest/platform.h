@@ -25,7 +25,7 @@ std::wstring Widen(const std::string& text);
 
 }  // namespace wttest
 
-#define WT_SKIP_UNDER_WINE(why)                          \
-  do {                                                   \
+#define WT_SKIP_UNDER_WINE(why)                            \
+  do {                                                     \
     if (::wttest::RunningUnderWine()) GTEST_SKIP() << why; \
   } while (0)
