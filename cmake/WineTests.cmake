@@ -22,12 +22,14 @@ else()
     FIXTURES_CLEANUP wine_server TIMEOUT 120 RESOURCE_LOCK wine_prefix_setup)
 endif()
 
-# wt_add_gtest(<target> [TIMEOUT seconds] [RESOURCE_LOCK name...])
+# wt_add_gtest(<target> [TIMEOUT seconds] [RESOURCE_LOCK name...] [OWN_PREFIX])
 # Registers one GoogleTest executable as one CTest test named <arch>/<target>
 # (so CTest's summary counts executables, GoogleTest prints the cases, and the
-# two architectures' tests can run in one CTest run).
+# two architectures' tests can run in one CTest run). OWN_PREFIX runs it in a
+# Wine prefix and server of its own (<build>/<target>-prefix), apart from
+# every other test.
 function(wt_add_gtest target)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "RESOURCE_LOCK" ${ARGN})
+  cmake_parse_arguments(ARG "OWN_PREFIX" "TIMEOUT" "RESOURCE_LOCK" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT ${WT_DEFAULT_TEST_TIMEOUT})
   endif()
@@ -37,7 +39,11 @@ function(wt_add_gtest target)
     target_link_libraries(${target} PRIVATE wtquietprinter)
   endif()
   set(name ${WT_ARCH}/${target})
-  add_test(NAME ${name} COMMAND ${WT_TEST_LAUNCHER} $<TARGET_FILE:${target}>)
+  set(launcher ${WT_TEST_LAUNCHER})
+  if(ARG_OWN_PREFIX AND NOT CMAKE_HOST_WIN32)
+    set(launcher ${WT_WINE_SH} alone ${CMAKE_BINARY_DIR}/${target}-prefix)
+  endif()
+  add_test(NAME ${name} COMMAND ${launcher} $<TARGET_FILE:${target}>)
   # Judged by GoogleTest's own summary, not by the exit code alone: a test
   # program that dies half way (an emulated 32-bit process can) may still
   # leave an exit code of 0 behind.
@@ -45,7 +51,7 @@ function(wt_add_gtest target)
     TIMEOUT ${ARG_TIMEOUT}
     PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [0-9]+ tests?\\."
     FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
-  if(NOT CMAKE_HOST_WIN32)
+  if(NOT CMAKE_HOST_WIN32 AND NOT ARG_OWN_PREFIX)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_server)
   endif()
   if(ARG_RESOURCE_LOCK)

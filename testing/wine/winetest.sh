@@ -7,6 +7,9 @@
 #                                   exit code passed through (standard error
 #                                   once it has ended)
 #   winetest.sh stop PREFIX         stop the server and every process of PREFIX
+#   winetest.sh alone PREFIX EXE ARGS
+#                                   start, run one program, stop: for a test
+#                                   that needs a prefix of its own
 #   winetest.sh env PREFIX          print the environment (for eval)
 set -u
 
@@ -77,6 +80,13 @@ case $cmd in
     "$WINESERVER" -k >/dev/null 2>&1
     "$WINESERVER" -w >/dev/null 2>&1
     echo "Wine server stopped for $prefix"
+    ;;
+  alone)
+    "$0" start "$prefix" >/dev/null || exit 1
+    "$0" run "$prefix" "$@"
+    rc=$?
+    "$0" stop "$prefix" >/dev/null
+    exit $rc
     ;;
   env)
     echo "export WINEPREFIX='$WINEPREFIX' WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES='$WINEDLLOVERRIDES' LANG=C.UTF-8 LC_ALL=C.UTF-8; unset DISPLAY WAYLAND_DISPLAY"
