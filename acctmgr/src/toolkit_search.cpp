@@ -26,18 +26,25 @@ Fn Export(const Platform& p, HMODULE library, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(p.GetProcAddress(library, name)));
 }
 
-// The same as ReadVariable in the ANSI code page, for the bridge's request.
-bool ReadVariableA(const Platform& p, const char* name, std::string* value) {
-  std::string buffer(256, '\0');
+// An environment variable's value whole, in a buffer grown to the size the
+// call asks for; false when the variable is not set (or empty). Wide or ANSI
+// (the bridge's request) by the entry given.
+template <typename Char, typename Get>
+bool ReadVariableWith(Get get, const Char* name, std::basic_string<Char>* value) {
+  std::basic_string<Char> buffer(256, Char{});
   for (;;) {
-    const DWORD n = p.GetEnvironmentVariableA(name, &buffer[0], static_cast<DWORD>(buffer.size()));
+    const DWORD n = get(name, &buffer[0], static_cast<DWORD>(buffer.size()));
     if (n == 0) return false;
     if (n < buffer.size()) {
       value->assign(buffer.data(), n);
       return true;
     }
-    buffer.resize(n);
+    buffer.resize(n);  // n is the size needed, terminator included
   }
+}
+
+bool ReadVariableA(const Platform& p, const char* name, std::string* value) {
+  return ReadVariableWith(p.GetEnvironmentVariableA, name, value);
 }
 
 // The values of the named variables that are set, each followed by ";", as
@@ -204,16 +211,7 @@ bool SearchWithBridge(const Platform& p, Session& s) {
 }  // namespace
 
 bool ReadVariable(const Platform& p, const wchar_t* name, std::wstring* value) {
-  std::wstring buffer(256, L'\0');
-  for (;;) {
-    const DWORD n = p.GetEnvironmentVariableW(name, &buffer[0], static_cast<DWORD>(buffer.size()));
-    if (n == 0) return false;
-    if (n < buffer.size()) {
-      value->assign(buffer.data(), n);
-      return true;
-    }
-    buffer.resize(n);  // n is the size needed, terminator included
-  }
+  return ReadVariableWith(p.GetEnvironmentVariableW, name, value);
 }
 
 // Through the bridge, then VQMK, then the toolkit folders of VQPATH (the
