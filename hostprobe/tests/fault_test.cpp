@@ -133,7 +133,8 @@ bool SystemFolder(const std::string& r) {
   return r == std::string(d, GetSystemDirectoryA(d, MAX_PATH));
 }
 bool PhysicalMemory(const std::string& r) {
-  MEMORYSTATUSEX m{sizeof m};
+  MEMORYSTATUSEX m = {};
+  m.dwLength = sizeof m;
   return GlobalMemoryStatusEx(&m) && r == std::to_string(m.ullTotalPhys);
 }
 bool ComputerName(const std::string& r) {
