@@ -77,8 +77,8 @@ bool FailedOneOf(const std::vector<std::string>& sites) {
   if (s.failAt == 0) {
     s.clean = {s.seen, result, true};
     if (!page.clean.Is(result))
-      return ::testing::AssertionFailure()
-             << "the clean run ended with " << result << ", not with " << page.clean.text;
+      return ::testing::AssertionFailure() << "the clean run ended with " << result << ", not with "
+                                           << (page.clean.kind ? "its kind" : page.clean.text);
     const std::string unmade = Unmade(page);
     if (!unmade.empty())
       return ::testing::AssertionFailure() << "the page names call sites not made:" << unmade;
