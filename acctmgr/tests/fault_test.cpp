@@ -80,26 +80,26 @@ const Path kPaths[] = {
               {"LocalAlloc#2", {"105"}},
               {"LsaAddAccountRights", {"102"}}},
              {"FormatMessageW#1-3"})},
-    // Without memory for the domain of CORP\bob there is no domain (219). A
-    // token that cannot say how large its user is passes the domain check.
+    // Without memory for the domain of CORP\bob there is no domain (219); a
+    // token that cannot say who its user is fails the domain check (218).
     {{L"-cupw", L"-uCORP\\bob", L"-pSecret"},
      nullptr,
      Listing({"217", "218", "219"},
              {{"LocalAlloc#1", {"219"}},
               {"LogonUserW", {"217"}},
-              {"GetTokenInformation#2", {"218"}},
+              {"GetTokenInformation#1-2", {"218"}},
               {"LocalAlloc#2-3", {"218"}},
               {"LookupAccountSidW", {"218"}}},
-             {"GetTokenInformation#1", "FormatMessageW"})},
+             {"FormatMessageW"})},
     // At end of input the password is none.
     {{L"-cunpw", L"-dCORP", L"-ubob", L"-s"},
      [](Script& s) { s.input = L"Secret\n"; },
      Listing({"217", "218"},
              {{"LogonUserW", {"217"}},
-              {"GetTokenInformation#2", {"218"}},
+              {"GetTokenInformation#1-2", {"218"}},
               {"LocalAlloc#1-2", {"218"}},
               {"LookupAccountSidW", {"218"}}},
-             {"ReadLine", "GetTokenInformation#1", "FormatMessageW"})},
+             {"ReadLine", "FormatMessageW"})},
     // The stand-in toolkit: the installation's keys, the search path's
     // variables (#2 to #8, each may be absent), the toolkit's folder (#9), its
     // exports (the first and third optional).
