@@ -96,7 +96,7 @@ class RegKit : public testing::Test {
   void TearDown() override {
     Clean();
     EXPECT_EQ(host.OutstandingChars(), 0);
-    EXPECT_TRUE(host.Errors().empty());
+    EXPECT_TRUE(host.Errors().empty()) << host.Errors().front();
   }
   void Clean() {
     for (REGSAM view : {k64, k32}) RawDeleteTree(kCU, cu, view), RawDeleteTree(kLM, lm, view);

@@ -83,10 +83,10 @@ struct JniHostFunctions {
       Object* o = h.Find(ref);
       if (!o || (kind != Object::kAny && o->kind != kind)) {
         Fail("no object of the right kind");
-      } else if (!o->live) {
-        Fail("a deleted local reference, or one whose frame has ended");
       } else if (o->thread != 0 && o->thread != t.thread) {
         Fail("a local reference of another thread");
+      } else if (!o->live) {
+        Fail("a deleted local reference, or one whose frame has ended");
       } else {
         return o;
       }
