@@ -1,12 +1,11 @@
 // The real libRegKit.dll of this build in the JNI host: the x86 build under
 // WOW64 on a 64-bit Windows, the x64 build natively. Effects are checked
 // through the registry API of the test process, in an explicit view.
-#include <gtest/gtest.h>
-#include <windows.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <io.h>
 #include <sys/stat.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <atomic>

@@ -1,8 +1,8 @@
 #include "wttest/jnihost.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <utility>
 

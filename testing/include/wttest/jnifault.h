@@ -55,14 +55,13 @@ inline void CountJniCalls(JniHost& host) {
       .AddRelease<&F::ExceptionCheck>("ExceptionCheck", Fails::kNever)
       .AddRelease<&F::DeleteLocalRef>("DeleteLocalRef", Fails::kNever)
       .AddRelease<&F::PopLocalFrame>("PopLocalFrame", Fails::kNever);
-  for (EntryInfo* e :
-       {&T::Info<&F::GetStringChars>(), &T::Info<&F::NewString>(), &T::Info<&F::NewStringUTF>(),
-        &T::Info<&F::FindClass>(), &T::Info<&F::NewObjectArray>(),
-        &T::Info<&F::EnsureLocalCapacity>(), &T::Info<&F::PushLocalFrame>(),
-        &T::Info<&F::GetStringLength>(), &T::Info<&F::SetObjectArrayElement>(),
-        &T::Info<&F::ThrowNew>(), &T::Info<&F::ReleaseStringChars>(),
-        &T::Info<&F::ExceptionCheck>(), &T::Info<&F::DeleteLocalRef>(),
-        &T::Info<&F::PopLocalFrame>()})
+  for (EntryInfo* e : {&T::Info<&F::GetStringChars>(), &T::Info<&F::NewString>(),
+                       &T::Info<&F::NewStringUTF>(), &T::Info<&F::FindClass>(),
+                       &T::Info<&F::NewObjectArray>(), &T::Info<&F::EnsureLocalCapacity>(),
+                       &T::Info<&F::PushLocalFrame>(), &T::Info<&F::GetStringLength>(),
+                       &T::Info<&F::SetObjectArrayElement>(), &T::Info<&F::ThrowNew>(),
+                       &T::Info<&F::ReleaseStringChars>(), &T::Info<&F::ExceptionCheck>(),
+                       &T::Info<&F::DeleteLocalRef>(), &T::Info<&F::PopLocalFrame>()})
     e->jni = true;
   host.functions() = t.table();
   Raising<&F::GetStringChars>::Wrap(host.functions());
