@@ -109,6 +109,7 @@ class StdoutToScratch {
 constexpr jint kCurrentUser = 0;  // any root code but 1, 2, 8 and 16
 constexpr REGSAM kView64 = KEY_WOW64_64KEY;
 constexpr REGSAM kView32 = KEY_WOW64_32KEY;
+constexpr int kListed = 20;
 
 wt::OwnedKey CreateKey(const std::wstring& path, REGSAM view) {
   wt::OwnedKey key(::RegCloseKey);
@@ -165,9 +166,11 @@ RegKit::RegKit() : base_(L"Software\\" + wttest::UniqueName(L"wtSoak_")) {
     bool ok = data && list && writes && SetText(data.get(), L"text", L"C:\\Program Files\\TEV") &&
               SetText(data.get(), L"multi", std::wstring(L"first\0second\0", 14), REG_MULTI_SZ) &&
               SetDword(data.get(), L"number", 42);
-    for (const wchar_t* name : {L"a", L"b", L"c", L"d", L"e"})
-      ok = ok && SetText(list.get(), name, name);
-    for (const wchar_t* name : {L"k1", L"k2", L"k3"}) ok = ok && MakeKey(list.get(), name);
+    // More entries than the 16 local references of a native method's frame.
+    for (int i = 0; i < kListed; ++i) {
+      const std::wstring name = std::to_wstring(i);
+      ok = ok && SetText(list.get(), name.c_str(), name) && MakeKey(list.get(), name.c_str());
+    }
     if (!ok) setupError = "cannot prepare the keys below HKCU\\" + wttest::Narrow(base_);
   }
   parent64_ = CreateKey(base_ + L"\\deletions", kView64);
@@ -212,11 +215,11 @@ RegKit::RegKit() : base_(L"Software\\" + wttest::UniqueName(L"wtSoak_")) {
     });
   for (const char* m : {"valuesForKey64", "valuesForKey32"})
     Add(m, [=](L l, H h, int) {
-      return count(h, l.Call<jobjectArray>(h, m, kCurrentUser, s(h, list)), 5);
+      return count(h, l.Call<jobjectArray>(h, m, kCurrentUser, s(h, list)), kListed);
     });
   for (const char* m : {"childrenForKey64", "childrenForKey32"})
     Add(m, [=](L l, H h, int) {
-      return count(h, l.Call<jobjectArray>(h, m, kCurrentUser, s(h, list)), 3);
+      return count(h, l.Call<jobjectArray>(h, m, kCurrentUser, s(h, list)), kListed);
     });
   for (const char* m : {"SetRegValue", "SetRegValueWow64", "SetRegValue32"})
     Add(m, [=](L l, H h, int i) {

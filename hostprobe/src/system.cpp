@@ -16,6 +16,22 @@ constexpr UINT kRestartFlags = EWX_REBOOT | EWX_FORCE;
 // SHTDN_REASON_FLAG_PLANNED | MAJOR_OPERATINGSYSTEM | MINOR_UPGRADE.
 constexpr DWORD kRestartReason = 0x80020003;
 
+// Makes a font call's removals and addition one step for the other font
+// calls of this process: two registrations of one file cannot both add it,
+// and an unregistration cannot slip between a registration's removals and its
+// addition. The one state the library keeps; initialised statically, as the
+// library has no load hook and starts no thread. Other processes' font calls
+// are not held back.
+SRWLOCK g_fontLock = SRWLOCK_INIT;
+
+class FontLock {
+ public:
+  FontLock() { AcquireSRWLockExclusive(&g_fontLock); }
+  ~FontLock() { ReleaseSRWLockExclusive(&g_fontLock); }
+  FontLock(const FontLock&) = delete;
+  FontLock& operator=(const FontLock&) = delete;
+};
+
 void AnnounceFontChange(const Platform& p) {
   // Asynchronous; nobody's answer matters.
   p.PostMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
@@ -40,7 +56,10 @@ jint RegisterFont(const Platform& p, JNIEnv* env, jstring file) {
     return 0;
   }
   jint result = 0;
-  if (RemoveFontCompletely(p, path.get())) result = p.AddFontResourceW(path.get()) > 0 ? 1 : 0;
+  {
+    FontLock lock;
+    if (RemoveFontCompletely(p, path.get())) result = p.AddFontResourceW(path.get()) > 0 ? 1 : 0;
+  }
   AnnounceFontChange(p);
   return result;
 }
@@ -51,7 +70,11 @@ jint UnregisterFont(const Platform& p, JNIEnv* env, jstring file) {
     AnnounceFontChange(p);
     return 0;
   }
-  const jint result = RemoveFontCompletely(p, path.get());
+  jint result = 0;
+  {
+    FontLock lock;
+    result = RemoveFontCompletely(p, path.get());
+  }
   AnnounceFontChange(p);
   return result;
 }

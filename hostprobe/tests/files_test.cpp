@@ -115,16 +115,22 @@ TEST(NullArguments, FailWithoutAnyWindowsCall) {
   EXPECT_EQ(hostprobe::MoveWithFlags(p, host.env(), s, nullptr, 1), 0);
   EXPECT_EQ(hostprobe::GetShortPath(p, host.env(), nullptr), nullptr);
   EXPECT_EQ(hostprobe::IsFileWriteLocked(p, host.env(), nullptr), 0);
-  // A first string the VM refuses ends the call: the second is not touched,
-  // no JNI call is made with the exception pending (the host's Errors).
-  jstring refused = host.NewJavaString(L"C:\\y");
+  // A first string the VM refuses, with or without throwing, ends the call
+  // with an OutOfMemoryError pending: the second is not touched, no JNI call
+  // is made with the exception pending (the host's Errors).
+  jstring refused = host.NewJavaString(L"C:\\y"), quiet = host.NewJavaString(L"C:\\z");
   host.FailStringChars(refused);
+  host.FailStringChars(quiet, false);
   const int taken = host.CharsTaken();
-  EXPECT_EQ(hostprobe::Copy64NoRedirect(p, host.env(), refused, s), 0);
-  host.ClearException();
-  EXPECT_EQ(hostprobe::MoveWithFlags(p, host.env(), refused, s, 1), 0);
-  host.ClearException();
-  EXPECT_EQ(host.CharsTaken() - taken, 2);
+  for (jstring r : {refused, quiet}) {
+    EXPECT_EQ(hostprobe::Copy64NoRedirect(p, host.env(), r, s), 0);
+    EXPECT_EQ(host.PendingException(), "java/lang/OutOfMemoryError");
+    host.ClearException();
+    EXPECT_EQ(hostprobe::GetShortPath(p, host.env(), r), nullptr);
+    EXPECT_EQ(host.PendingException(), "java/lang/OutOfMemoryError");
+    host.ClearException();
+  }
+  EXPECT_EQ(host.CharsTaken() - taken, 4);
   EXPECT_TRUE(f.calls.empty()) << f.calls.front();
   // The font calls fail too, and still announce a font change: nothing else.
   EXPECT_EQ(hostprobe::RegisterFont(p, host.env(), nullptr), 0);

@@ -2,6 +2,7 @@
 // the restart's success path is only ever reached here.
 #include <gtest/gtest.h>
 
+#include "e2e_support.h"
 #include "fake_platform.h"
 #include "operations.h"
 #include "wttest/jnihost.h"
@@ -35,6 +36,46 @@ TEST(RegisterFont, FontRegisteredThreeTimesEndsRegisteredOnce) {
   EXPECT_EQ(f.Count("RemoveFontResourceW"), 4);
   EXPECT_EQ(f.fontRegistrations, 1);
   EXPECT_EQ(f.posted, std::vector<std::string>{kFontChangePost});
+}
+
+// A registration of the file that starts while another is between its
+// removals and its addition (here: in its AddFontResourceW) must wait for
+// it, or both add the file.
+hostprobe::Platform g_racing;
+int(WINAPI* g_add)(LPCWSTR) = nullptr;
+wttest::JniHost* g_host = nullptr;
+HANDLE g_second = nullptr;
+DWORD WINAPI SecondRegistration(void*) {
+  return static_cast<DWORD>(
+      hostprobe::RegisterFont(g_racing, g_host->env(), g_host->NewJavaString(L"C:\\f.ttf")));
+}
+int WINAPI AddWhileASecondRegistrationStarts(LPCWSTR path) {
+  if (!g_second) {
+    g_second = CreateThread(nullptr, 0, SecondRegistration, nullptr, 0, nullptr);
+    WaitForSingleObject(g_second, 500);  // long enough for a registration not held back
+  }
+  return g_add(path);
+}
+BOOL WINAPI PostNothing(HWND, UINT, WPARAM, LPARAM) { return TRUE; }
+
+TEST(RegisterFont, TwoThreadsRegisteringOneFileLeaveItRegisteredOnce) {
+  if (hostprobe_e2e::X86EmulatedByQemu()) GTEST_SKIP() << "threads of emulated 32-bit programs";
+  FakePlatform f;
+  f.fontRegistrations = 2;
+  wttest::JniHost host;
+  g_host = &host;
+  g_racing = f.table();
+  g_add = g_racing.AddFontResourceW;
+  g_racing.AddFontResourceW = &AddWhileASecondRegistrationStarts;
+  g_racing.PostMessageA = &PostNothing;  // the fake's record is not shared between threads
+  EXPECT_EQ(hostprobe::RegisterFont(g_racing, host.env(), host.NewJavaString(L"C:\\f.ttf")), 1);
+  DWORD second = 0;
+  WaitForSingleObject(g_second, INFINITE);
+  GetExitCodeThread(g_second, &second);
+  CloseHandle(g_second);
+  EXPECT_EQ(second, 1u);
+  EXPECT_EQ(f.fontRegistrations, 1);
+  EXPECT_TRUE(host.Errors().empty()) << host.Errors().front();
 }
 
 TEST(RegisterFont, FailuresStillAnnounceTheChange) {

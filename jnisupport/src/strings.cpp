@@ -27,6 +27,15 @@ class StringChars {
 
 }  // namespace
 
+void EnsureExceptionPending(JNIEnv* env, const char* what) {
+  if (env->ExceptionCheck()) return;
+  jclass error = env->FindClass("java/lang/OutOfMemoryError");
+  // A FindClass that fails leaves its own error pending.
+  if (!error) return;
+  (void)env->ThrowNew(error, what);
+  env->DeleteLocalRef(error);
+}
+
 wchar_t* JStringToWide(JNIEnv* env, jstring text, void* (*allocate)(std::size_t), bool* pending) {
   if (pending) *pending = false;
   // A null reference would crash the VM in GetStringLength.
@@ -38,7 +47,8 @@ wchar_t* JStringToWide(JNIEnv* env, jstring text, void* (*allocate)(std::size_t)
   const std::size_t count = static_cast<std::size_t>(length);
   StringChars chars(env, text);
   if (!chars.get()) {
-    if (pending) *pending = true;  // the VM threw OutOfMemoryError
+    EnsureExceptionPending(env, "GetStringChars returned null");
+    if (pending) *pending = true;
     return nullptr;
   }
   auto* buffer = static_cast<wchar_t*>(allocate((count + 1) * sizeof(wchar_t)));
@@ -55,12 +65,16 @@ jstring WideToJString(JNIEnv* env, const wchar_t* text) {
   const std::size_t length = std::wcslen(text);
   if (length > static_cast<std::size_t>(INT32_MAX)) return nullptr;
   static_assert(sizeof(wchar_t) == sizeof(jchar), "UTF-16 wchar_t");
-  return env->NewString(reinterpret_cast<const jchar*>(text), static_cast<jsize>(length));
+  jstring string = env->NewString(reinterpret_cast<const jchar*>(text), static_cast<jsize>(length));
+  if (!string) EnsureExceptionPending(env, "NewString returned null");
+  return string;
 }
 
 jstring NarrowToJString(JNIEnv* env, const char* text) {
   if (!env || !text) return nullptr;
-  return env->NewStringUTF(text);
+  jstring string = env->NewStringUTF(text);
+  if (!string) EnsureExceptionPending(env, "NewStringUTF returned null");
+  return string;
 }
 
 jobjectArray NewJavaStringArray(JNIEnv* env, jsize length) {
@@ -68,8 +82,21 @@ jobjectArray NewJavaStringArray(JNIEnv* env, jsize length) {
   // FindClass takes the field-descriptor form here, as the deployment tool's
   // VM has always been given it.
   jclass stringClass = env->FindClass("Ljava/lang/String;");
-  if (!stringClass) return nullptr;
-  return env->NewObjectArray(length, stringClass, nullptr);
+  if (!stringClass) {
+    EnsureExceptionPending(env, "FindClass returned null");
+    return nullptr;
+  }
+  jobjectArray array = env->NewObjectArray(length, stringClass, nullptr);
+  env->DeleteLocalRef(stringClass);
+  if (!array) EnsureExceptionPending(env, "NewObjectArray returned null");
+  return array;
+}
+
+bool SetStringElement(JNIEnv* env, jobjectArray array, jsize index, jstring element) {
+  if (!element) return false;
+  env->SetObjectArrayElement(array, index, element);
+  env->DeleteLocalRef(element);
+  return true;
 }
 
 }  // namespace jnisupport

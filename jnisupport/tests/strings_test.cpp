@@ -3,6 +3,7 @@
 
 #include <cwchar>
 #include <string>
+#include <thread>
 
 #include "jnisupport/jnisupport.h"
 #include "wttest/jnihost.h"
@@ -119,6 +120,23 @@ TEST(JniHost, ReportsCharactersReleasedTwiceOrNeverTaken) {
   host.env()->ReleaseStringChars(s, other);
   EXPECT_EQ(host.Errors().size(), 2u);
   EXPECT_EQ(host.OutstandingChars(), 0);
+}
+
+// A VM's rules the host keeps: in a native method's frame 16 local
+// references unless more are asked for; a reference only on its own thread.
+TEST(JniHost, CountsLocalReferencesPerFrameAndKeepsThemToTheirThread) {
+  wttest::JniHost host;
+  JNIEnv* env = host.env();
+  host.EnterNative();
+  ASSERT_EQ(env->EnsureLocalCapacity(20), 0);
+  for (int i = 0; i < 20; ++i) env->NewStringUTF("x");
+  EXPECT_TRUE(host.Errors().empty()) << host.Errors().front();
+  jstring last = env->NewStringUTF("x");
+  EXPECT_EQ(host.Errors().size(), 1u);
+  host.LeaveNative(last);
+  if (sizeof(void*) == 4) return;  // threads of emulated 32-bit processes are unreliable
+  std::thread([&] { host.env()->GetStringLength(last); }).join();
+  EXPECT_EQ(host.Errors().size(), 2u);
 }
 
 }  // namespace

@@ -19,14 +19,13 @@ namespace {
 constexpr DWORD kValueNameUnits = 16384;
 constexpr DWORD kKeyNameUnits = 256;
 
-// Fills element index with name. False when the VM could not make the
-// string: it then has an OutOfMemoryError pending, and no further JNI call
-// may be made but to return.
+// Fills element index with name, its local reference deleted once stored.
+// False when the VM could not make the string: it then has an
+// OutOfMemoryError pending, and no further JNI call may be made but to
+// return.
 bool Store(JNIEnv* env, jobjectArray array, DWORD index, const wchar_t* name) {
-  jstring text = jnisupport::WideToJString(env, name);
-  if (!text) return false;
-  env->SetObjectArrayElement(array, static_cast<jsize>(index), text);
-  return true;
+  return jnisupport::SetStringElement(env, array, static_cast<jsize>(index),
+                                      jnisupport::WideToJString(env, name));
 }
 
 // Counts with the ANSI query: only the numbers are used, which do not depend

@@ -2,15 +2,15 @@
 // platform table. exports.cpp binds them to their JNI names with the real
 // table. The routines carry the names their messages print.
 //
-// Conventions towards Java: truth values are the jint 1 or 0; no Java
-// exception is thrown. A string argument that is null, or that cannot be
-// converted, gives the method's failure result without any Windows call and
-// without a message. The strings are converted in order and the first that
-// fails ends the method: when the VM refused its characters it has an
-// OutOfMemoryError pending, no JNI call follows, and getRegValue returns
-// null rather than make its empty string. When the VM cannot make a result
-// string or array (again with an OutOfMemoryError pending), the method
-// returns null.
+// Conventions towards Java: truth values are the jint 1 or 0. A string
+// argument that is null, or that cannot be converted, gives the method's
+// failure result without any Windows call and without a message. The strings
+// are converted in order and the first that fails ends the method: when the
+// VM refused its characters an OutOfMemoryError is pending (thrown by the
+// library when the VM threw nothing), no other JNI call follows, and
+// getRegValue returns null rather than make its empty string. When the VM
+// cannot make a result string or array (again with an exception pending),
+// the method returns null. The one Java exception is that OutOfMemoryError.
 #pragma once
 
 #include <jni.h>

@@ -1,13 +1,24 @@
-// A stand-in Java VM for the JNI libraries: a JNIEnv that implements exactly
-// the JNI functions the libraries use, and a loader that calls their exports
-// by JNI name.
+// A stand-in Java VM for the JNI libraries that keeps a VM's rules as checked
+// JNI (-Xcheck:jni) holds them, and a loader that calls their exports by JNI
+// name.
 //
 // Implemented: GetStringLength, GetStringChars, ReleaseStringChars, NewString,
-// NewStringUTF, FindClass, NewObjectArray, SetObjectArrayElement. Every other
-// slot of the function table records the call and aborts the process, so a
-// library that reaches for anything else fails its test. Objects live until
-// the host is destroyed (the libraries never delete local references). The
-// host is safe to use from several threads at once.
+// NewStringUTF, FindClass, NewObjectArray, SetObjectArrayElement,
+// ExceptionCheck, ThrowNew, DeleteLocalRef, EnsureLocalCapacity,
+// PushLocalFrame, PopLocalFrame. Every other slot of the function table
+// records the call and aborts the process, so a library that reaches for
+// anything else fails its test.
+//
+// Each thread has a JNIEnv of its own (env() on that thread), with its own
+// pending exception and its own local reference frames. Recorded in Errors():
+// an env or a local reference used on another thread than its own, a deleted
+// reference or one whose frame has ended used, more live local references in
+// a frame than its capacity (16 in a native method's frame unless the code
+// asks for more; a test that calls an operation directly, outside
+// JniLibrary::Call, is the caller's side, whose frame has no limit), and any
+// JNI call but ExceptionCheck, ReleaseStringChars,
+// DeleteLocalRef and PopLocalFrame made with an exception pending. Objects
+// stay readable by the test (Text, StringArray) until the host is destroyed.
 #pragma once
 
 #include <jni.h>
@@ -15,10 +26,12 @@
 
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <unordered_set>
 #include <vector>
 
@@ -31,7 +44,8 @@ class JniHost {
   JniHost(const JniHost&) = delete;
   JniHost& operator=(const JniHost&) = delete;
 
-  JNIEnv* env() { return &env_.env; }
+  // The calling thread's JNIEnv (made on its first use).
+  JNIEnv* env();
   // The function table env() points at. A test may replace entries with its
   // own that forward to the host's (see wttest/jnifault.h).
   JNINativeInterface_& functions() { return table_; }
@@ -52,12 +66,21 @@ class JniHost {
   std::vector<std::string> FoundClasses() const;
 
   // Makes GetStringChars of string fail as in a VM out of memory: it returns
-  // null and leaves an OutOfMemoryError pending. JNI forbids further calls
-  // but a few (ReleaseStringChars among them) until the exception is
-  // cleared: each one the library makes is recorded in Errors().
-  void FailStringChars(jstring string);
-  // Clears the pending exception, as the Java caller's catch would.
+  // null, with an OutOfMemoryError pending when throws (a VM may also return
+  // null without one).
+  void FailStringChars(jstring string, bool throws = true);
+  // The class of the exception pending on the calling thread ("" for none),
+  // and its clearing, as the Java caller's catch would.
+  std::string PendingException();
   void ClearException();
+  // Leaves an exception of className pending on env's thread.
+  static void Throw(JNIEnv* env, const char* className);
+
+  // Around a native method's call on the calling thread, as a VM does: a
+  // frame of 16 local references, ended when the method returns; its result
+  // stays a reference of the caller's.
+  void EnterNative();
+  void LeaveNative(jobject result);
 
   // GetStringChars results not yet handed back with ReleaseStringChars.
   int OutstandingChars() const;
@@ -69,19 +92,15 @@ class JniHost {
 
  private:
   struct Object;
+  struct ThreadEnv;
   friend struct JniHostFunctions;
   Object* Add(Object object);
   Object* Find(jobject ref) const;
   void Error(std::string text);
-
-  // The env the libraries get, with the way back to its host.
-  struct HostEnv {
-    JNIEnv env;
-    JniHost* host;
-  };
+  ThreadEnv& Current();  // the calling thread's, with mutex_ held
 
   JNINativeInterface_ table_{};
-  HostEnv env_{};
+  std::map<DWORD, std::unique_ptr<ThreadEnv>> envs_;
   jclass receiver_ = nullptr;
   mutable std::mutex mutex_;
   std::deque<Object> objects_;
@@ -89,8 +108,7 @@ class JniHost {
   std::map<const jchar*, Object*> outstanding_;
   std::vector<std::string> foundClasses_;
   std::vector<std::string> errors_;
-  std::unordered_set<const void*> failing_;
-  bool exceptionPending_ = false;
+  std::map<const void*, bool> failing_;  // string: whether its failure throws
   int charsTaken_ = 0;
 };
 
@@ -117,7 +135,13 @@ class JniLibrary {
     using Fn = R(JNICALL*)(JNIEnv*, jclass, Args...);
     auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(Find(method)));
     if (!fn) throw std::runtime_error(std::string("no export for ") + method);
-    return fn(host.env(), host.receiver(), args...);
+    host.EnterNative();
+    R result = fn(host.env(), host.receiver(), args...);
+    if constexpr (std::is_pointer_v<R>)
+      host.LeaveNative(result);
+    else
+      host.LeaveNative(nullptr);
+    return result;
   }
 
  private:
