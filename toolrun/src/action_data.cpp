@@ -46,13 +46,13 @@ Parsed ParseActionData(std::wstring_view data) {
   Request& r = parsed.request;
   bool seenAction = false, seenCodes = false, seenTimeout = false;
   while (data.substr(0, kCmd.size()) != kCmd) {
-    const size_t end = data.find(L';');
-    if (end == std::wstring_view::npos) {
+    if (data.empty()) {
       parsed.error = L"no \"cmd=\"";
       return parsed;
     }
+    const size_t end = data.find(L';');
     const std::wstring_view item = data.substr(0, end);
-    data.remove_prefix(end + 1);
+    data.remove_prefix(end == std::wstring_view::npos ? data.size() : end + 1);
     const size_t eq = item.find(L'=');
     if (eq == std::wstring_view::npos) {
       if (item == L"secret" && !r.secret) {

@@ -162,16 +162,7 @@ DWORD WINAPI ResumeThread(HANDLE thread) {
   return 1;
 }
 
-// The output that has arrived by now and is not read yet.
-size_t Arrived(const FakePlatform& f) {
-  size_t bytes = 0;
-  for (const Chunk& c : f.output) {
-    if (f.resumed && f.now - f.startTick >= c.at && (!f.terminated || c.at < f.terminatedAfter))
-      bytes += c.bytes.size();
-  }
-  return bytes;
-}
-
+// The output that has arrived by now.
 std::string AllArrived(const FakePlatform& f) {
   std::string text;
   for (const Chunk& c : f.output) {
