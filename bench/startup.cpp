@@ -31,8 +31,8 @@ double TimeOnce(const std::wstring& program, HANDLE sink) {
   si.hStdError = sink;
   PROCESS_INFORMATION pi{};
   const double start = bench::NowMs();
-  if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                      nullptr, &si, &pi)) {
+  if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                      &si, &pi)) {
     return -1;
   }
   WaitForSingleObject(pi.hProcess, INFINITE);
