@@ -38,7 +38,7 @@ wttest::fault::FaultTable<Table> Faults(const Table& inner) {
   t.AddRelease<&Table::LsaClose>("LsaClose", Fails::kNtStatus);
   t.AddRelease<&Table::NetApiBufferFree>("NetApiBufferFree", Fails::kStatus);
   WT_FAULT_MEMORY(t, Table, FormatMessageW, LocalAlloc, AllocateAndInitializeSid,
-                  SetEnvironmentVariableW, LoadLibraryW, LoadLibraryExW, FormatMessageA,
+                  ConvertStringSidToSidW, SetEnvironmentVariableW, LoadLibraryW, LoadLibraryExW, FormatMessageA,
                   WideCharToMultiByte, MultiByteToWideChar)
   return t;
 }
@@ -74,6 +74,12 @@ const Path kPaths[] = {
               {"LsaOpenPolicy", {"104"}},
               {"LsaAddAccountRights", {"102"}}})},
     {{L"-aur", L"-rSeBatchLogonRight"}, nullptr, Listing({{"GetUserNameExW", {"101"}}})},
+    {{L"-aur", L"-rSeServiceLogonRight", L"-u*S-1-5-19"},
+     nullptr,
+     Listing({{"ConvertStringSidToSidW", {"106"}},
+              {"LocalAlloc", {"105"}},
+              {"LsaOpenPolicy", {"104"}},
+              {"LsaAddAccountRights", {"102"}}})},
     // A token that cannot say how large its user is passes the domain check;
     // without memory for the domain of CORP\bob there is no domain (219).
     {{L"-cupw", L"-uCORP\\bob", L"-pSecret"},
@@ -102,6 +108,11 @@ const Path kPaths[] = {
        s.localGroups = {L"Users", L"Administrators"};
      },
      Listing({{"AllocateAndInitializeSid", {"301"}},
+              {"LookupAccountSidW", {"302"}},
+              {"NetUserGetLocalGroups", {"303"}}})},
+    {{L"-cug", L"-uCORP\\bob", L"-g*S-1-5-32-544"},
+     [](Script& s) { s.localGroups = {L"Administrators"}; },
+     Listing({{"ConvertStringSidToSidW", {"301"}},
               {"LookupAccountSidW", {"302"}},
               {"NetUserGetLocalGroups", {"303"}}})},
     // No domain: the members, then the current user's token decide.
