@@ -38,12 +38,13 @@ struct Expected {
 };
 
 // Each deliverable in the architecture it ships for; the JNI libraries in
-// both (a 64-bit Java VM needs them too).
+// both (a 64-bit Java VM needs them too), and the custom-action DLL in both
+// (a package calls the one of its own architecture).
 const Expected kDeliverables[] = {
     {L"x86", L"acctmgr.exe"},      {L"x86", L"svcdefine.exe"}, {L"x86", L"svclaunch.exe"},
     {L"x86", L"libHostProbe.dll"}, {L"x64", L"svchalt.exe"},   {L"x64", L"svcredesc.exe"},
     {L"x64", L"libHostProbe.dll"}, {L"x64", L"linkforge.exe"}, {L"x86", L"libRegKit.dll"},
-    {L"x64", L"libRegKit.dll"},
+    {L"x64", L"libRegKit.dll"},    {L"x86", L"toolrun.dll"},   {L"x64", L"toolrun.dll"},
 };
 
 TEST(Deliverables, EveryOneIsInstalledWhereItShips) {
@@ -52,6 +53,18 @@ TEST(Deliverables, EveryOneIsInstalledWhereItShips) {
   for (const Expected& e : kDeliverables) {
     const std::wstring path = root + L"\\" + e.arch + L"\\" + e.file;
     EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << wttest::Narrow(path);
+  }
+}
+
+// A package names the custom action's entry by its plain name on both
+// architectures (no stdcall @4 on x86), and nothing else is exported.
+TEST(Deliverables, ToolrunExportsRunToolUndecoratedOnBothArchitectures) {
+  const std::wstring root = DistRoot();
+  ASSERT_FALSE(root.empty()) << "WT_DIST_ROOT is not set";
+  for (const wchar_t* arch : {L"x86", L"x64"}) {
+    const wttest::PeInfo pe = wttest::ReadPe(root + L"\\" + arch + L"\\toolrun.dll");
+    ASSERT_TRUE(pe.valid) << wttest::Narrow(arch);
+    EXPECT_EQ(pe.exports, std::vector<std::string>{"RunTool"}) << wttest::Narrow(arch);
   }
 }
 
