@@ -15,18 +15,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "timing.h"
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
+namespace {
 
 // Milliseconds from CreateProcessW to the end of the process; negative when
 // it could not be started.
@@ -39,21 +30,16 @@ double TimeOnce(const std::wstring& program, HANDLE sink) {
   si.hStdOutput = sink;
   si.hStdError = sink;
   PROCESS_INFORMATION pi{};
-  const double start = Now();
+  const double start = bench::NowMs();
   if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
                       nullptr, &si, &pi)) {
     return -1;
   }
   WaitForSingleObject(pi.hProcess, INFINITE);
-  const double elapsed = Now() - start;
+  const double elapsed = bench::NowMs() - start;
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
   return elapsed;
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
 }
 
 std::wstring BaseName(const std::wstring& path) {
@@ -71,12 +57,7 @@ int wmain(int argc, wchar_t** argv) {
   const int runs = std::max(1, _wtoi(argv[1]));
   const std::wstring minimal = argv[2];
 
-  wchar_t folder[MAX_PATH + 1] = {}, path[MAX_PATH + 1] = {};
-  GetTempPathW(MAX_PATH, folder);
-  GetTempFileNameW(folder, L"wtb", 0, path);
-  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  HANDLE sink = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                            CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  HANDLE sink = bench::OpenSink();
   if (sink == INVALID_HANDLE_VALUE) return 3;
 
   // One warm-up start of each, untimed: the first start pays for the loader's
@@ -100,7 +81,7 @@ int wmain(int argc, wchar_t** argv) {
       own.push_back(o);
     }
     if (own.empty()) continue;
-    const double mo = Median(own), mb = Median(base);
+    const double mo = bench::Median(own), mb = bench::Median(base);
     std::printf("%-16ls %12.1f %12.1f %8.2f\n", BaseName(argv[p]).c_str(), mo, mb,
                 mb > 0 ? mo / mb : 0.0);
   }

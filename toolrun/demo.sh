@@ -27,8 +27,8 @@ section "toolrun: a tool's own lines in the log"
 # success.
 toolrun_action "action=Probe;codes=0,3;cmd=\"$toolrun_dist\\x64\\svchalt.exe\" NoSuchService 5"
 # The password goes to acctmgr's standard input; neither it nor the command
-# line is logged (acctmgr's own lines are).
-toolrun_action "action=CheckPassword;secret;cmd=\"$toolrun_dist\\x86\\acctmgr.exe\" -cupw -uDemoUser -s;stdin=pa;ss=w0rd"
+# line is logged (acctmgr's own lines are). Wine accepts any password.
+toolrun_action "action=CheckPassword;secret;cmd=\"$toolrun_dist\\x86\\acctmgr.exe\" -cupw -udemo@example.com -s;stdin=pa;ss=w0rd"
 
 section "toolrun: a tool stopped at its time-out"
 # A service that takes 30 s to stop; svchalt would wait 60 s, the action 3 s.

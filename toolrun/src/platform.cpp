@@ -7,6 +7,7 @@ const Platform& RealPlatform() {
       ::MsiGetPropertyW,
       ::MsiCreateRecord,
       ::MsiRecordSetStringW,
+      ::MsiRecordSetInteger,
       ::MsiProcessMessage,
       ::MsiCloseHandle,
       ::CreatePipe,

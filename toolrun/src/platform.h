@@ -19,6 +19,7 @@ struct Platform {
   decltype(&::MsiGetPropertyW) MsiGetPropertyW;
   decltype(&::MsiCreateRecord) MsiCreateRecord;
   decltype(&::MsiRecordSetStringW) MsiRecordSetStringW;
+  decltype(&::MsiRecordSetInteger) MsiRecordSetInteger;
   decltype(&::MsiProcessMessage) MsiProcessMessage;
   decltype(&::MsiCloseHandle) MsiCloseHandle;
 

@@ -84,12 +84,28 @@ class Log {
     return going;
   }
 
+  // A progress message that moves nothing: the installer's answer says
+  // whether the user has cancelled while the tool prints nothing. False
+  // when cancelled.
+  bool StillWanted() {
+    if (!progress_) {
+      progress_.reset(p_.MsiCreateRecord(2));
+      if (!progress_ || p_.MsiRecordSetInteger(progress_.get(), 1, 2) != ERROR_SUCCESS ||
+          p_.MsiRecordSetInteger(progress_.get(), 2, 0) != ERROR_SUCCESS) {
+        progress_.reset();
+        return true;
+      }
+    }
+    return p_.MsiProcessMessage(install_, INSTALLMESSAGE_PROGRESS, progress_.get()) != IDCANCEL;
+  }
+
   std::wstring action = kDefaultAction;
 
  private:
   const Platform& p_;
   MSIHANDLE install_;
   wt::Owned<decltype(&::MsiCloseHandle)> record_;
+  wt::Owned<decltype(&::MsiCloseHandle)> progress_{p_.MsiCloseHandle};
 };
 
 // CustomActionData, of any length.
@@ -275,6 +291,7 @@ class ToolRun {
   UINT Watch() {
     const DWORD start = p_.GetTickCount();
     const DWORD limit = r_.timeoutSeconds * 1000;
+    DWORD asked = 0;
     bool open = true;
     for (;;) {
       const Step step = open ? ReadSome() : Step::kClosed;
@@ -291,6 +308,10 @@ class ToolRun {
                               static_cast<unsigned long>(r_.timeoutSeconds)) +
                   Stop());
         return ERROR_INSTALL_FAILURE;
+      }
+      if (elapsed - asked >= kAskMs) {
+        asked = elapsed;
+        if (!log_.StillWanted()) return Cancelled();
       }
       if (!exited_) {
         const DWORD wait = step == Step::kData ? 0 : std::min(kPollMs, limit - elapsed);

@@ -9,6 +9,9 @@ namespace toolrun {
 // The longest wait for the tool while it prints nothing: how late a line can
 // reach the log, and how often the time-out is checked.
 inline constexpr DWORD kPollMs = 50;
+// How often the installer is asked whether the user has cancelled while the
+// tool prints nothing.
+inline constexpr DWORD kAskMs = 1000;
 // How long a terminated tool is given to be gone before the action returns.
 inline constexpr DWORD kTerminateWaitMs = 5000;
 

@@ -39,6 +39,13 @@ UINT WINAPI MsiRecordSetStringW(MSIHANDLE record, UINT field, LPCWSTR text) {
   return ERROR_SUCCESS;
 }
 
+UINT WINAPI MsiRecordSetInteger(MSIHANDLE record, UINT field, int value) {
+  auto it = F().records.find(record);
+  if (it == F().records.end()) return ERROR_INVALID_HANDLE;
+  it->second[field] = std::to_wstring(value);
+  return ERROR_SUCCESS;
+}
+
 // Only the "[1]" template is scripted: the text is field 1 as it stands.
 int WINAPI MsiProcessMessage(MSIHANDLE, INSTALLMESSAGE type, MSIHANDLE record) {
   auto it = F().records.find(record);
@@ -258,6 +265,7 @@ FakePlatform::FakePlatform()
     : table_{testing::MsiGetPropertyW,
              testing::MsiCreateRecord,
              testing::MsiRecordSetStringW,
+             testing::MsiRecordSetInteger,
              testing::MsiProcessMessage,
              testing::MsiCloseHandle,
              testing::CreatePipe,

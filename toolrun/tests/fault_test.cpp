@@ -19,7 +19,8 @@ using wttest::fault::Page;
 
 wttest::fault::FaultTable<Platform> Faults(const Platform& inner) {
   wttest::fault::FaultTable<Platform> t(inner);
-  WT_FAULT_ENTRIES(t, Platform, Fails::kStatus, MsiGetPropertyW, MsiRecordSetStringW)
+  WT_FAULT_ENTRIES(t, Platform, Fails::kStatus, MsiGetPropertyW, MsiRecordSetStringW,
+                   MsiRecordSetInteger)
   WT_FAULT_ENTRIES(t, Platform, Fails::kByType, MsiCreateRecord, CreatePipe, SetHandleInformation,
                    WriteFile, InitializeProcThreadAttributeList, UpdateProcThreadAttribute,
                    CreateJobObjectW, CreateProcessW, AssignProcessToJobObject, PeekNamedPipe,
@@ -41,7 +42,8 @@ wttest::fault::FaultTable<Platform> Faults(const Platform& inner) {
 const Page kPage = {{"1603"},
                     nullptr,
                     {},
-                    {"MsiCloseHandle", "CloseHandle", "MsiRecordSetStringW", "MsiProcessMessage",
+                    {"MsiCloseHandle", "CloseHandle", "MsiRecordSetStringW", "MsiRecordSetInteger",
+                     "MsiProcessMessage",
                      "CreateJobObjectW", "AssignProcessToJobObject", "TerminateJobObject"}};
 
 struct Path {
@@ -60,7 +62,7 @@ Page Failing(Page page) {
 const Path kPaths[] = {
     {"success with input and output", L"action=A;cmd=x.exe -s;stdin=pw",
      {{0, "line 1\r\r\n"}, {100, "line 2\r\r\n"}}, 200, kPage},
-    {"time-out", L"timeout=1;cmd=x.exe", {{0, "waiting\r\n"}}, testing::kNever, Failing(kPage)},
+    {"time-out", L"timeout=2;cmd=x.exe", {{0, "waiting\r\n"}}, testing::kNever, Failing(kPage)},
 };
 
 TEST(ToolrunFaults, EveryCallOfEveryPathFailsAsThePageSays) {

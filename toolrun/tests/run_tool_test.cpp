@@ -84,6 +84,8 @@ const RunCase kRuns[] = {
     {"cancel", kCmd, {{0, "step 1\r\n"}, {9000, "step 2\r\n"}}, kNever, 0, 0, 2,
      ERROR_INSTALL_USEREXIT,
      L"A: running \"C:\\t\\x.exe\" -q\nA: step 1\nA: installation cancelled; x.exe terminated\n"},
+    {"cancel while the tool is silent", kCmd, {}, kNever, 0, 0, 2, ERROR_INSTALL_USEREXIT,
+     L"A: running \"C:\\t\\x.exe\" -q\nA: installation cancelled; x.exe terminated\n"},
     {"secret", L"secret;cmd=\"C:\\t\\acctmgr.exe\" -uSvc -s;stdin=p;w=d", {{0, "ok\r\n"}}, 5, 0,
      0, 0, ERROR_SUCCESS,
      L"RunTool: running a secret command line (not logged)\nRunTool: ok\n"
@@ -118,15 +120,15 @@ TEST(ToolrunRun, LogsTheToolsLinesAndReturnsWhatItsEndMeans) {
       }
     }
     EXPECT_TRUE(!f.terminated || f.jobTerminated);
-    if (c.exitAt == kNever && c.cancelAtMessage == 0) {
-      EXPECT_EQ(f.terminatedAfter, 2000u);
+    if (c.exitAt == kNever) {
+      EXPECT_EQ(f.terminatedAfter, c.cancelAtMessage == 0 ? 2000u : c.output.empty() ? kAskMs : 0u);
     }
   }
 }
 
 TEST(ToolrunRun, SecretCommandLineAndStdinTextReachOnlyTheTool) {
   FakePlatform f;
-  f.data = kRuns[5].data;
+  f.data = kRuns[6].data;
   f.exitAt = 5;
   EXPECT_EQ(RunTool(f, 1), UINT{ERROR_SUCCESS});
   EXPECT_EQ(f.commandLine, L"\"C:\\t\\acctmgr.exe\" -uSvc -s");
