@@ -35,10 +35,12 @@ struct Secrets {
 // printing the mismatch; 1 to 4 when a step fails.
 int CheckDomain(Context& ctx, HANDLE token, const wchar_t* domain) {
   const Platform& p = ctx.p;
+  // A token that cannot say how large its user is leaves the domain
+  // unknown: that is no match, whatever the size query's error was.
   DWORD size = 0;
   if (p.GetTokenInformation(token, TokenUser, nullptr, 0, &size) ||
       GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-    return 0;
+    return 5;
   }
   OwnedBlock info(p.LocalFree, p.LocalAlloc(LPTR, size));
   if (!info) return 1;

@@ -63,7 +63,7 @@ TEST(CheckPassword, TheDomainCheckComparesTextAndFailsWith218) {
   const std::pair<void (*)(Script&), int> cases[] = {
       {[](Script& s) { s.accountDomain = L"corp"; }, 0},  // case does not matter
       {[](Script& s) { s.accountDomain = L"corp.example.com"; }, 218},
-      {[](Script& s) { s.userSizeError = ERROR_INVALID_HANDLE; }, 0},  // nothing to ask: passes
+      {[](Script& s) { s.userSizeError = ERROR_INVALID_HANDLE; }, 218},  // domain unknown
       {[](Script& s) { s.failAllocCall = 2; }, 218},
       {[](Script& s) { s.readUserError = ERROR_ACCESS_DENIED; }, 218},
       {[](Script& s) { s.failAllocCall = 3; }, 218},

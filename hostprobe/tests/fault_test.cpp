@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <optional>
 
 #include "e2e_support.h"
 #include "fake_platform.h"
@@ -124,88 +125,125 @@ DWORD ShortName(LPCWSTR, LPWSTR buffer, DWORD size) {
 bool EightNumbers(const std::string& r) { return std::count(r.begin(), r.end(), '.') == 7; }
 bool AnyCode(const std::string& r) { return r.rfind("W32_", 0) == 0 || r.rfind("X64_", 0) == 0; }
 
-// Copy and delete answer 1 without acting where redirection cannot be
-// switched off; a missing revert function keeps the action's 1.
-const std::vector<const char*> kRedirection = {"GetModuleHandleA", "GetProcAddress",
-                                               "IsWow64Process"};
-// The lookups of the native facts fall back to what the process sees.
-const std::vector<const char*> kLookups = {"GetModuleHandleA", "GetProcAddress"};
+// What the machine answers, asked another way: the clean results against the
+// real functions.
+std::wstring g_longPath;
+bool SystemFolder(const std::string& r) {
+  char d[MAX_PATH];
+  return r == std::string(d, GetSystemDirectoryA(d, MAX_PATH));
+}
+bool PhysicalMemory(const std::string& r) {
+  MEMORYSTATUSEX m = {};
+  m.dwLength = sizeof m;
+  return GlobalMemoryStatusEx(&m) && r == std::to_string(m.ullTotalPhys);
+}
+bool ComputerName(const std::string& r) {
+  char n[MAX_COMPUTERNAME_LENGTH + 1];
+  DWORD size = sizeof n;
+  return GetComputerNameA(n, &size) && r == n;
+}
+bool ShortPath(const std::string& r) {
+  wchar_t s[MAX_PATH];
+  const DWORD n = GetShortPathNameW(g_longPath.c_str(), s, MAX_PATH);
+  return n && r == wttest::Narrow(std::wstring(s, n));
+}
 
+// A 32-bit process copies and deletes with redirection off: whether it runs
+// under WOW64 (GetModuleHandleA, GetProcAddress and IsWow64Process #1), then
+// the switch (#2, Wow64DisableWow64FsRedirection) and its revert
+// (GetProcAddress#3). Where the question or a lookup fails, nothing is done
+// and the result is 1; a missing revert function keeps the action's 1.
+constexpr bool kX64 = sizeof(void*) == 8;
+const std::vector<std::string> kRedirection =
+    kX64 ? std::vector<std::string>{}
+         : std::vector<std::string>{"GetModuleHandleA#1-2", "GetProcAddress#1-3", "IsWow64Process"};
+// The lookups of the native facts fall back to what the process sees (the
+// same architecture in a 64-bit process; the fake's process sees x86).
+const std::vector<std::string> kLookups = {"GetModuleHandleA", "GetProcAddress#1"};
+
+using wttest::fault::Result;
 struct Method {
   const char* name;
   Call call;
   std::function<void(FakePlatform&)> script;
   Page page;
-  bool real;  // swept against the real functions too
+  std::optional<Result> real = std::nullopt;  // the clean result against the real functions
 };
 
 const Method kMethods[] = {
     {"GetHostProbeVersion",
      Str<hostprobe::GetHostProbeVersion>,
      nullptr,
-     {{"UNKNOWN", "null"}, AnyCode, {{"GetVersionExA", {"UNKNOWN"}}}, kLookups},
-     true},
+     {"X64_VSPRO",
+      {"UNKNOWN", "null"},
+      AnyCode,
+      {{"GetVersionExA#1-2", {"UNKNOWN"}}, {"NewStringUTF", {"null"}}}},
+     AnyCode},
     {"GetWinVerStr",
      Str<hostprobe::GetWinVerStr>,
      [](FakePlatform& f) { f.productInfo = 48; },
-     {{"null"}, EightNumbers, {}, kLookups},
-     true},
+     {"6.1.1.0.256.1.9.48", {"null"}, EightNumbers, {{"NewStringUTF", {"null"}}}, kLookups},
+     EightNumbers},
     {"isWow64",
      Num<jint, hostprobe::IsWow64>,
      [](FakePlatform& f) { f.wow64 = TRUE; },
-     {{"0"}},
-     false},
+     {"1", {"0"}}},
     {"getSysDr",
      Str<hostprobe::GetSysDr>,
      [](FakePlatform& f) { f.environment["SystemDrive"] = "C:"; },
-     {{"null"}},
-     false},
-    {"getSystemDirectory", Str<hostprobe::GetSystemDirectoryText>, nullptr, {{"null"}}, true},
+     {"C:", {"null"}}},
+    {"getSystemDirectory",
+     Str<hostprobe::GetSystemDirectoryText>,
+     nullptr,
+     {"C:\\windows\\system32", {"null"}},
+     SystemFolder},
     {"GetPhysicalMemory",
      Num<jlong, hostprobe::GetPhysicalMemory>,
      [](FakePlatform& f) { f.totalPhysical = 1ull << 34; },
-     {{"0"}},
-     true},
-    {"WinGetComputerName", Str<hostprobe::WinGetComputerName>, nullptr, {{"null"}}, true},
+     {"17179869184", {"0"}},
+     PhysicalMemory},
+    {"WinGetComputerName",
+     Str<hostprobe::WinGetComputerName>,
+     nullptr,
+     {"BUILDHOST", {"null"}},
+     ComputerName},
     {"Copy64NoRedirect",
      Path2<hostprobe::Copy64NoRedirect>,
      [](FakePlatform& f) { f.wow64 = TRUE; },
-     {{"0"}, nullptr, {}, kRedirection},
-     true},
+     {"1", {"0"}, nullptr, {}, kRedirection},
+     "1"},
     {"Delete64NoRedirect",
      Path1<hostprobe::Delete64NoRedirect>,
      [](FakePlatform& f) { f.wow64 = TRUE; },
-     {{"0"}, nullptr, {}, kRedirection},
-     true},
-    {"MoveFileEx", Move, nullptr, {{"0"}}, true},
-    {"GetShortPath", Short, [](FakePlatform& f) { f.shortPathName = ShortName; }, {{"null"}}, true},
+     {"1", {"0"}, nullptr, {}, kRedirection},
+     "1"},
+    {"MoveFileEx", Move, nullptr, {"1", {"0"}}, "1"},
+    {"GetShortPath",
+     Short,
+     [](FakePlatform& f) { f.shortPathName = ShortName; },
+     {"C:\\PROGRA~1\\A.TXT", {"null"}},
+     ShortPath},
     // A path that cannot be converted counts as a null one: not locked.
     {"IsFileWriteLocked",
      Path1<hostprobe::IsFileWriteLocked>,
      [](FakePlatform& f) { f.createFileResult = reinterpret_cast<HANDLE>(0x6000); },
-     {{"1"}, nullptr, {}, {"CloseHandle", "GetStringChars"}},
-     true},
-    // A failed removal ends the removals as "nothing more to remove".
+     {"0", {"1"}, nullptr, {{"CreateFileW", {"1"}}}, {"GetStringChars"}},
+     "0"},
+    // A failed removal ends the removals as "nothing more to remove"; the
+    // font change is announced, and not looked at.
     {"registerFont",
      Path1<hostprobe::RegisterFont>,
      [](FakePlatform& f) { f.fontRegistrations = 2; },
-     {{"0"}, nullptr, {}, {"RemoveFontResourceW", "PostMessageA"}},
-     false},
+     {"1", {"0"}, nullptr, {}, {"RemoveFontResourceW#1-3", "PostMessageA"}}},
     {"unregisterFont",
      Path1<hostprobe::UnregisterFont>,
      [](FakePlatform& f) { f.fontRegistrations = 2; },
-     {{"0"}, nullptr, {}, {"RemoveFontResourceW", "PostMessageA"}},
-     false},
+     {"1", {"0"}, nullptr, {}, {"RemoveFontResourceW#1-3", "PostMessageA"}}},
     {"registerEnvironmentChange",
      Num<jint, hostprobe::RegisterEnvironmentChange>,
      nullptr,
-     {{"0"}},
-     false},
-    {"SystemShutdown",
-     Num<jint, hostprobe::SystemShutdown>,
-     nullptr,
-     {{"0"}, nullptr, {}, {"CloseHandle"}},
-     false},
+     {"1", {"0"}}},
+    {"SystemShutdown", Num<jint, hostprobe::SystemShutdown>, nullptr, {"1", {"0"}}},
 };
 
 // Copied, deleted or moved exactly when the result says so, but for a failed
@@ -218,8 +256,8 @@ const Method kMethods[] = {
 }
 
 // One run of m: Java strings handed back, then the page's verdict.
-::testing::AssertionResult Verdict(const Method& m, const Platform& p, const std::wstring& a,
-                                   const std::wstring& b, std::string* clean,
+::testing::AssertionResult Verdict(const Method& m, const Page& page, const Platform& p,
+                                   const std::wstring& a, const std::wstring& b,
                                    const std::function<bool()>& acted) {
   g_log.clear();
   wttest::JniHost host;
@@ -234,17 +272,16 @@ const Method kMethods[] = {
     return ::testing::AssertionFailure() << "warnings wrong";
   const bool changes = std::strstr("Copy64NoRedirect Delete64NoRedirect MoveFileEx", m.name);
   if (const auto agrees = Acted(acted(), result); changes && !agrees) return agrees;
-  return wttest::fault::Judge(m.page, result, clean);
+  return wttest::fault::Judge(page, result);
 }
 
 TEST(HostProbeFaults, EveryCallOfEveryMethodFailsAsThePageSays) {
   wttest::fault::Tally tally("libHostProbe (scripted)");
   for (const Method& m : kMethods) {
-    std::string clean;
     tally.Sweep(m.name, [&] {
       FakePlatform fake;
       if (m.script) m.script(fake);
-      const auto verdict = Verdict(m, fake.table(), L"C:\\a", L"C:\\b", &clean, [&] {
+      const auto verdict = Verdict(m, m.page, fake.table(), L"C:\\a", L"C:\\b", [&] {
         return fake.copies.size() + fake.deletes.size() + fake.moves.size() > 0;
       });
       if (!fake.AllClosed()) return ::testing::AssertionFailure() << "a handle left open";
@@ -260,6 +297,7 @@ TEST(HostProbeFaults, RealFunctionsFailAsThePageSays) {
   using hostprobe_e2e::Exists;
   hostprobe_e2e::TempFolder dir;
   const std::wstring a = dir / L"a.txt", b = dir / L"b.txt";
+  g_longPath = a;
   // What "redirection as it was" is in this thread, to mend a failed revert.
   HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
   auto disable = reinterpret_cast<hostprobe::Wow64DisableFn>(
@@ -272,7 +310,6 @@ TEST(HostProbeFaults, RealFunctionsFailAsThePageSays) {
     DeleteFileW(b.c_str());
     hostprobe_e2e::WriteBytes(a, "a");
   };
-  std::map<std::string, std::string> clean;
   wttest::fault::Tally::Paths paths;
   for (const Method& m : kMethods) {
     if (!m.real) continue;
@@ -283,7 +320,9 @@ TEST(HostProbeFaults, RealFunctionsFailAsThePageSays) {
     m.call(Faults(hostprobe::RealPlatform()), host, a, b);
     paths.emplace_back(m.name, [&] {
       prepare();
-      const auto verdict = Verdict(m, hostprobe::RealPlatform(), a, b, &clean[m.name],
+      Page page = m.page;
+      page.clean = *m.real;
+      const auto verdict = Verdict(m, page, hostprobe::RealPlatform(), a, b,
                                    [&] { return Exists(b) || !Exists(a); });
       if (canRevert) revert(asItWas);  // a failed or missing revert leaves it off
       return verdict;

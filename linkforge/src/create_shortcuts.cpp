@@ -76,11 +76,13 @@ int SaveShortcut(const Platform& platform, IShellLinkW* link, IPersistFile* file
   if (path.size() > detail::kMaxPathChars) return kSaveFailed;
   // Existing folders are fine; any other failure shows up as a failed save.
   platform.SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
-  // The object is reused: every property is set anew for each shortcut.
-  link->SetPath(entry.target.c_str());
-  link->SetArguments(entry.arguments.c_str());
-  link->SetWorkingDirectory(entry.startDirectory.c_str());
-  link->SetIconLocation(IconPath(platform, entry).c_str(), entry.iconIndex);
+  // The object is reused: every property is set anew for each shortcut, and
+  // one that could not be set would save the previous shortcut's.
+  if (FAILED(link->SetPath(entry.target.c_str())) ||
+      FAILED(link->SetArguments(entry.arguments.c_str())) ||
+      FAILED(link->SetWorkingDirectory(entry.startDirectory.c_str())) ||
+      FAILED(link->SetIconLocation(IconPath(platform, entry).c_str(), entry.iconIndex)))
+    return kSaveFailed;
   return file->Save(path.c_str(), TRUE) == S_OK ? kOk : kSaveFailed;
 }
 

@@ -6,9 +6,11 @@
 // characters back, and write or delete exactly when it reports success.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <map>
+#include <sstream>
 
 #include "fake_registry.h"
 #include "operations.h"
@@ -148,24 +150,39 @@ std::string Call(const Method& m, const Platform& p, wttest::JniHost& h, const s
   return "?";
 }
 
-// The page on each operation: its failure results, and its messages.
-wttest::fault::Page PageOf(Op op) {
+// The values of the real key, in any order (Windows keeps the order of
+// creation, Wine sorts them).
+bool FourValues(const std::string& r) {
+  std::vector<std::string> names;
+  std::stringstream in(r.size() > 2 ? r.substr(1, r.size() - 2) : "");
+  for (std::string name; std::getline(in, name, ',');) names.push_back(name);
+  std::sort(names.begin(), names.end());
+  return r.front() == '[' && names == std::vector<std::string>{"d", "gone", "m", "s"};
+}
+
+// The page on each operation, against the scripted or the real registry:
+// its clean and failure results, and the calls it passes over.
+wttest::fault::Page PageOf(Op op, bool real) {
+  using wttest::fault::Result;
   switch (op) {
     case kCreate:  // a failed open leads to the creation
-      return {{"0"}, nullptr, {}, {"RegOpenKeyExW", "RegCloseKey"}};
+      return {"1", {"0"}, nullptr, {}, {"RegOpenKeyExW"}};
     case kText:
     case kMulti:  // null when the VM cannot make the string
-      return {{"", "null"}, nullptr, {}, {"RegCloseKey"}};
+      return {!real ? "txt" : op == kText ? "text" : "a\nb", {"", "null"}};
+    case kDword:
+      return {"7", {"0"}};
     case kValues:
     case kChildren:  // an entry that cannot be read stays null
-      return {{"null"},
-              [](const std::string& r) { return r.find("null") != std::string::npos; },
-              {},
-              {"RegCloseKey"}};
+      return {!real           ? Result(op == kValues ? "[s,d]" : "[c1,c2]")
+              : op == kValues ? Result(FourValues)
+                              : Result("[c1,leaf,tree]"),
+              {"null"},
+              [](const std::string& r) { return r.find("null") != std::string::npos; }};
     case kDelOwn:  // RegDeleteKeyW needs no lookup
-      return {{"0"}, nullptr, {}, {"GetModuleHandleA", "GetProcAddress", "RegCloseKey"}};
-    default:
-      return {{"0"}, nullptr, {}, {"RegCloseKey"}};
+      return {"1", {"0"}, nullptr, {}, {"GetModuleHandleA", "GetProcAddress"}};
+    default:  // a truth or a type (REG_SZ)
+      return {"1", {"0"}};
   }
 }
 const std::map<Op, std::vector<std::wstring>> kMessages = {
@@ -180,8 +197,8 @@ const std::map<Op, std::vector<std::wstring>> kMessages = {
 
 // One run: the method's messages only, the Java strings handed back, a
 // change exactly with 1, then the page's verdict.
-::testing::AssertionResult Verdict(const Method& m, const Platform& p, const std::wstring& k,
-                                   std::string* clean, const std::function<bool()>& changed) {
+::testing::AssertionResult Verdict(const Method& m, const Platform& p, bool real,
+                                   const std::wstring& k, const std::function<bool()>& changed) {
   g_lines.clear();
   wttest::JniHost host;
   wttest::fault::CountJniCalls(host);
@@ -197,13 +214,12 @@ const std::map<Op, std::vector<std::wstring>> kMessages = {
   }
   if ((ValueOf(m.op) || SubkeyOf(m.op)) && changed() != (result == "1"))
     return ::testing::AssertionFailure() << "changed or not against " << result;
-  return wttest::fault::Judge(PageOf(m.op), result, clean);
+  return wttest::fault::Judge(PageOf(m.op, real), result);
 }
 
 TEST(RegKitFaults, EveryCallOfEveryMethodFailsAsThePageSays) {
   wttest::fault::Tally tally("libRegKit (scripted)");
   for (const Method& m : kMethods) {
-    std::string clean;
     tally.Sweep(m.name, [&] {
       FakeRegistry fake;
       fake.data = {m.op == kDword ? std::string("\7\0\0\0", 4) : std::string("t\0x\0t\0\0\0", 8)};
@@ -211,7 +227,7 @@ TEST(RegKitFaults, EveryCallOfEveryMethodFailsAsThePageSays) {
       fake.subkeyNames = {L"c1", L"c2"};
       // The key to create does not open for writing yet.
       if (m.op == kCreate) fake.open = [](REGSAM a) { return LONG{a & KEY_SET_VALUE ? 2 : 0}; };
-      const auto verdict = Verdict(m, fake.table(), L"Software\\K", &clean, [&] {
+      const auto verdict = Verdict(m, fake.table(), false, L"Software\\K", [&] {
         return !fake.writes.empty() || !fake.deletions.empty() || (m.op == kCreate && fake.opens);
       });
       if (fake.opens != fake.closes) return ::testing::AssertionFailure() << "a key left open";
@@ -259,7 +275,6 @@ bool Has(const std::wstring& path, const wchar_t* name, bool view64) {
 TEST(RegKitFaults, RealRegistryFailsAsThePageSays) {
   const std::wstring base = L"Software\\" + wttest::UniqueName(L"wtFault");
   const std::wstring k = base + L"\\K";
-  std::map<std::string, std::string> clean;
   wttest::fault::Tally::Paths paths;
   for (const Method& m : kMethods) {
     // Once before counting: a first use may keep handles.
@@ -268,8 +283,8 @@ TEST(RegKitFaults, RealRegistryFailsAsThePageSays) {
     wttest::JniHost host;
     Call(m, Faults(regkit::RealPlatform()), host, k);
     paths.emplace_back(m.name, [&] {
-      if (ValueOf(m.op) || SubkeyOf(m.op)) Prepare(k);  // no value w, no key new yet
-      return Verdict(m, regkit::RealPlatform(), k, &clean[m.name], [&] {
+      Prepare(k);  // no value w, no key new yet
+      return Verdict(m, regkit::RealPlatform(), true, k, [&] {
         const bool there = ValueOf(m.op) ? Has(k, ValueOf(m.op), m.view64)
                                          : Has(k + L"\\" + SubkeyOf(m.op), nullptr, m.view64);
         return m.op == kSet || m.op == kSetDword || m.op == kCreate ? there : !there;

@@ -1,6 +1,7 @@
 #include "wttest/fault.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "wttest/platform.h"
@@ -24,33 +25,78 @@ LONG NtStatusFor(DWORD code) {
   }
 }
 
-::testing::AssertionResult Judge(const Page& page, const std::string& result, std::string* clean) {
-  if (!State().failed) {
-    *clean = result;
-    return ::testing::AssertionSuccess();
-  }
-  if (result == *clean) {
-    if (page.cleanSucceeds) {
-      if (!FailedOneOf(page.passedOver))
-        return ::testing::AssertionFailure() << "ended as if nothing had failed: " << result;
-      return ::testing::AssertionSuccess();  // a call whose failure the page lets pass
-    }
-  } else if (!page.listed.count(result) && !(page.alsoListed && page.alsoListed(result))) {
-    return ::testing::AssertionFailure() << "result " << result << " is not on the page";
-  }
-  const auto means = page.meanings.find(State().failed);
-  if (means != page.meanings.end() && !means->second.count(result))
-    return ::testing::AssertionFailure() << "result " << result << " does not say what failed";
-  return ::testing::AssertionSuccess();
+namespace {
+
+// A call site: "Name" (first 0: every call of Name), "Name#k" or "Name#k-m".
+struct Site {
+  std::string name;
+  long first = 0, last = 0;
+};
+Site Parse(const std::string& text) {
+  const size_t hash = text.find('#');
+  Site site{text.substr(0, hash)};
+  if (hash == std::string::npos) return site;
+  char* end = nullptr;
+  site.first = site.last = std::strtol(text.c_str() + hash + 1, &end, 10);
+  if (*end == '-') site.last = std::strtol(end + 1, nullptr, 10);
+  return site;
 }
 
-bool FailedOneOf(const std::vector<const char*>& names) {
-  const char* failed = State().failed;
-  if (!failed) return false;
-  for (const char* name : names) {
-    if (std::strcmp(name, failed) == 0) return true;
+// The call sites a page names that the clean run did not make ("Name" must
+// be made exactly once, "Name#k-m" at least m times).
+std::string Unmade(const Page& page) {
+  std::vector<std::string> sites = page.passedOver;
+  for (const auto& meaning : page.meanings) sites.push_back(meaning.first);
+  std::string unmade;
+  for (const std::string& text : sites) {
+    const Site site = Parse(text);
+    const auto it = State().seen.find(site.name);
+    const int made = it == State().seen.end() ? 0 : it->second;
+    if (site.first == 0 ? made != 1 : site.first < 1 || site.last < site.first || site.last > made)
+      unmade += " " + text + " (" + std::to_string(made) + " made)";
+  }
+  return unmade;
+}
+
+}  // namespace
+
+bool FailedOneOf(const std::vector<std::string>& sites) {
+  const Injector& s = State();
+  if (!s.failed) return false;
+  for (const std::string& text : sites) {
+    const Site site = Parse(text);
+    if (site.name == s.failed &&
+        (site.first == 0 || (s.failedNth >= site.first && s.failedNth <= site.last)))
+      return true;
   }
   return false;
+}
+
+::testing::AssertionResult Judge(const Page& page, const std::string& result) {
+  Injector& s = State();
+  if (s.failAt == 0) {
+    s.clean = {s.seen, result, true};
+    if (!page.clean.Is(result))
+      return ::testing::AssertionFailure() << "the clean run ended with " << result << ", not with "
+                                           << (page.clean.kind ? "its kind" : page.clean.text);
+    const std::string unmade = Unmade(page);
+    if (!unmade.empty())
+      return ::testing::AssertionFailure() << "the page names call sites not made:" << unmade;
+    return ::testing::AssertionSuccess();
+  }
+  if (!s.failed) return ::testing::AssertionSuccess();  // the sweep reports it
+  const bool listed = page.listed.count(result) || (page.alsoListed && page.alsoListed(result));
+  if (result == s.clean.result && !listed) {
+    if (s.failedRelease || FailedOneOf(page.passedOver)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "ended as if nothing had failed: " << result;
+  }
+  if (!listed) return ::testing::AssertionFailure() << "result " << result << " is not on the page";
+  for (const auto& [site, results] : page.meanings) {
+    if (FailedOneOf({site}) && !results.count(result))
+      return ::testing::AssertionFailure()
+             << "result " << result << " does not say " << site << " failed";
+  }
+  return ::testing::AssertionSuccess();
 }
 
 void Tally::Sweep(const std::string& path, const std::function<::testing::AssertionResult()>& run) {
@@ -58,11 +104,13 @@ void Tally::Sweep(const std::string& path, const std::function<::testing::Assert
   const ::testing::AssertionResult clean = run();
   const int calls = State().calls;
   EXPECT_TRUE(clean) << deliverable_ << ": " << path << " without a failure";
+  EXPECT_TRUE(State().clean.judged) << deliverable_ << ": " << path << " was not judged";
   EXPECT_GT(calls, 0) << deliverable_ << ": " << path << " made no counted call";
   for (int k = 1; k <= calls; ++k) {
     State().Reset(k);
     const ::testing::AssertionResult verdict = run();
-    const char* failed = State().failed ? State().failed : "(none)";
+    const std::string failed =
+        State().failed ? State().failed + ("#" + std::to_string(State().failedNth)) : "(none)";
     ++tried_;
     const std::vector<std::string>& jni = State().callsWithException;
     if (!State().failed) {

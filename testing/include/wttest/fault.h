@@ -23,14 +23,15 @@
 //             until the next forwarded call, as the real one would
 //
 // A release entry (AddRelease) is made and then reports failure: the caller
-// must not release again, and the object is gone either way.
+// must not release again, and the object is gone either way, so a failed
+// release may always end as the clean run did.
 //
 // C++ cannot walk a struct's members, so a test names each entry once:
 //
-//   wttest::FaultTable<Platform> faults(fake);
+//   wttest::fault::FaultTable<Platform> faults(fake);
 //   faults.Add<&Platform::OpenServiceW>("OpenServiceW");
 //   faults.Add<&Platform::Sleep>("Sleep", Fails::kNever);
-//   ASSERT_TRUE(faults.Complete());   // every entry of the table named
+//   EXPECT_TRUE(faults.Complete());   // every entry named, none twice
 //   Operation(faults.table(), ...);
 //
 // Counting is shared by every wrapped table (the platform table and the JNI
@@ -38,6 +39,31 @@
 // learn its number n of counted calls, then n times with call 1..n failing.
 // One wrapper per table type at a time: the thunks keep their target in
 // static storage. Single-threaded.
+//
+// A Page says what one path may end with (see Page below):
+//
+//   const Page kStop = {"0",                       // the clean run's result
+//                       {"3", "4", "10"},          // what a failure may end with
+//                       nullptr,
+//                       {{"OpenServiceW#2", {"3"}}, {"ControlService", {"4"}}},
+//                       {"QueryServiceStatusEx#1"}};  // may end as the clean run
+//   return Judge(kStop, std::to_string(exit));
+//
+// A call site is "Name#k", the k-th call of Name on that path, "Name#k-m"
+// its k-th to m-th, or "Name" when the path calls Name once (the clean run
+// checks that, and that every call site a page names is one the path makes).
+//
+// Changes from the earlier form of this header, to convert a sweep:
+//   - Page starts with the clean run's result (a text, or a predicate for
+//     what the machine decides); a clean run that ends otherwise fails.
+//   - Page::meanings and Page::passedOver name call sites, not functions;
+//     passedOver holds std::string. Releases need not be listed.
+//   - Page::cleanSucceeds is gone: a failure may end as the clean run did
+//     when that result is listed, or when its call site is passed over.
+//   - Judge(page, result) takes no "clean" string: the harness keeps the
+//     clean run's result itself.
+//   - Complete() returns an AssertionResult naming an entry given twice, a
+//     name given to two entries, or how many entries are unnamed.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -83,9 +109,22 @@ struct Injector {
   // releases (JNI specification, "Exceptions"). Other JNI calls seen then:
   bool exceptionPending = false;
   std::vector<std::string> callsWithException;
+  std::map<std::string, int> seen;  // counted calls so far, by name
+  int failedNth = 0;                // the failed call was the failedNth of its name
+  bool failedRelease = false;       // and a release
+
+  // What the clean run of the path being swept made and ended with: a
+  // failing run keeps it.
+  struct Clean {
+    std::map<std::string, int> seen;
+    std::string result;
+    bool judged = false;
+  } clean;
 
   void Reset(int failCall) {
+    Clean kept = failCall ? std::move(clean) : Clean{};
     *this = Injector{};
+    clean = std::move(kept);
     failAt = failCall;
   }
 };
@@ -169,6 +208,7 @@ R Intercept(const EntryInfo& e, Forward forward, Failure failure) {
   if constexpr (std::is_void_v<R>) {
     return forward();
   } else {
+    const int nth = ++s.seen[e.name];
     if (++s.calls != s.failAt) {
       s.lastErrorPending = false;
       return forward();
@@ -176,6 +216,8 @@ R Intercept(const EntryInfo& e, Forward forward, Failure failure) {
     if (e.release) forward();
     s.exceptionPending |= e.jni;
     s.failed = e.name;
+    s.failedNth = nth;
+    s.failedRelease = e.release;
     s.code = e.code;
     if (!ReturnsItsCode<R>(e)) {
       s.lastErrorPending = true;
@@ -254,7 +296,11 @@ class FaultTable {
     T::target = inner_.*Member;
     T::info = {name, fails, code, release};
     wrapped_.*Member = &T::Call;
-    ++named_;
+    const size_t slot = static_cast<size_t>(reinterpret_cast<const char*>(&(wrapped_.*Member)) -
+                                            reinterpret_cast<const char*>(&wrapped_)) /
+                        sizeof(void*);
+    if (!named_.emplace(slot, name).second || !names_.insert(name).second)
+      twice_ += std::string(" ") + name;
     return *this;
   }
 
@@ -270,19 +316,31 @@ class FaultTable {
     return Add<Member>(name, fails, ERROR_ACCESS_DENIED, true);
   }
 
-  // Every entry of the table named once (all are function pointers).
-  bool Complete() const { return named_ * sizeof(void*) == sizeof(Table); }
+  // Every entry of the table named, each once and by a name of its own (all
+  // entries are function pointers).
+  ::testing::AssertionResult Complete() const {
+    if (!twice_.empty()) return ::testing::AssertionFailure() << "named twice:" << twice_;
+    const size_t entries = sizeof(Table) / sizeof(void*);
+    if (named_.size() == entries) return ::testing::AssertionSuccess();
+    ::testing::AssertionResult unnamed = ::testing::AssertionFailure();
+    unnamed << entries - named_.size() << " entries not named, at";
+    for (size_t i = 0; i < entries; ++i)
+      if (!named_.count(i)) unnamed << " " << i;
+    return unnamed;
+  }
   const Table& table() const { return wrapped_; }
   // The table for the code under test, whose every entry must be named.
   operator const Table&() const {
-    EXPECT_TRUE(Complete()) << "an entry of the platform table is not named";
+    EXPECT_TRUE(Complete()) << "in the platform table";
     return wrapped_;
   }
 
  private:
   Table inner_;
   Table wrapped_;
-  size_t named_ = 0;
+  std::map<size_t, std::string> named_;  // slot -> name
+  std::set<std::string> names_;
+  std::string twice_;  // entries or names given twice
 };
 
 // (path, call) pairs failed and ended as documented, per deliverable.
@@ -316,27 +374,37 @@ class Tally {
   int documented_ = 0;
 };
 
+// A result the page gives: this text, or any text a predicate accepts (for
+// what the machine decides: its name, its version).
+struct Result {
+  Result(const char* text) : text(text) {}
+  Result(std::string text) : text(std::move(text)) {}
+  Result(bool (*kind)(const std::string&)) : kind(kind) {}
+  bool Is(const std::string& r) const { return kind ? kind(r) : r == text; }
+  std::string text;
+  bool (*kind)(const std::string&) = nullptr;
+};
+
 // What a tool's page says of one path, for Judge. Results are text: an exit
-// code or a method's result ("1", "null", a string).
+// code or a method's result ("1", "null", a string). Call sites: see the top.
 struct Page {
+  Result clean;  // the result of the clean run
   // Results the page lists for a failure on this path; a result that
   // passes also counts.
   std::set<std::string> listed = {};
   std::function<bool(const std::string&)> alsoListed = nullptr;
-  // The results the page gives for the failure of a call.
+  // The results the page gives for the failure of a call site.
   std::map<std::string, std::set<std::string>> meanings = {};
-  // Calls whose failure may end as the clean run did: releases, message
-  // texts, optional lookups, what the tool's rules pass over.
-  std::vector<const char*> passedOver = {};
-  // The clean run is a success (and a failure must not look like one).
-  bool cleanSucceeds = true;
+  // Call sites whose failure may end as the clean run did: message texts,
+  // optional lookups, what the tool's rules pass over (releases always may).
+  std::vector<std::string> passedOver = {};
 };
 
-// The verdict on one run's result. The clean run's result is kept in
-// *clean; after a failure the result must be listed, be one the page gives
-// for the failed call, and not look like success unless the call is passed
-// over.
-::testing::AssertionResult Judge(const Page& page, const std::string& result, std::string* clean);
+// The verdict on one run's result. The clean run must end with page.clean,
+// and every call site the page names must be one it makes; after a failure
+// the result must be listed (or the clean run's, when that is listed or the
+// call site passed over) and be one the page gives for the failed call site.
+::testing::AssertionResult Judge(const Page& page, const std::string& result);
 
 // WT_FAULT_ENTRIES(t, Table, fails, A, B, ...) adds the entries A, B, ... of
 // Table, failing as fails says with ERROR_ACCESS_DENIED; WT_FAULT_MEMORY adds
@@ -349,18 +417,9 @@ struct Page {
 #define WT_FAULT_RELEASES(t, T, f, ...) \
   WT_FAULT_EACH(t, T, f, ERROR_ACCESS_DENIED, true, __VA_ARGS__)
 
-// True when the failed call is not among meanings' keys, or the result is
-// one of those the page gives for that call's failure.
-template <typename T>
-bool Means(const std::map<std::string, std::set<T>>& meanings, const T& result) {
-  if (!State().failed) return true;
-  auto it = meanings.find(State().failed);
-  return it == meanings.end() || it->second.count(result) != 0;
-}
-
-// The failed entry's name is one of names (a call whose failure the path may
-// pass over, such as a release or a message text lookup).
-bool FailedOneOf(const std::vector<const char*>& names);
+// The failed call is one of these call sites ("Name" matches every call of
+// Name here), for a test's own checks of what a run left behind.
+bool FailedOneOf(const std::vector<std::string>& sites);
 
 }  // namespace wttest::fault
 
