@@ -19,27 +19,9 @@
 
 namespace {
 
-// Milliseconds from CreateProcessW to the end of the process; negative when
-// it could not be started.
+// The program started without arguments.
 double TimeOnce(const std::wstring& program, HANDLE sink) {
-  std::wstring commandLine = L"\"" + program + L"\"";
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = nullptr;
-  si.hStdOutput = sink;
-  si.hStdError = sink;
-  PROCESS_INFORMATION pi{};
-  const double start = bench::NowMs();
-  if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                      nullptr, &si, &pi)) {
-    return -1;
-  }
-  WaitForSingleObject(pi.hProcess, INFINITE);
-  const double elapsed = bench::NowMs() - start;
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return elapsed;
+  return bench::TimeProcess(program.c_str(), L"\"" + program + L"\"", sink, 0);
 }
 
 std::wstring BaseName(const std::wstring& path) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 namespace bench {
@@ -36,6 +37,28 @@ inline HANDLE OpenSink() {
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
   return CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, CREATE_ALWAYS,
                      FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+}
+
+// Milliseconds from CreateProcessW(application, commandLine, ..., flags) to
+// the end of the process, its standard output and error on sink; negative
+// when it could not be started.
+inline double TimeProcess(const wchar_t* application, std::wstring commandLine, HANDLE sink,
+                          DWORD flags) {
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = sink;
+  si.hStdError = sink;
+  PROCESS_INFORMATION pi{};
+  const double start = NowMs();
+  if (!CreateProcessW(application, &commandLine[0], nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+                      &si, &pi))
+    return -1;
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  const double elapsed = NowMs() - start;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return elapsed;
 }
 
 }  // namespace bench

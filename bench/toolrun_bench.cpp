@@ -20,24 +20,9 @@
 
 namespace {
 
-// Milliseconds from CreateProcessW to the end of the process; negative when
-// it could not be started.
-double Direct(std::wstring commandLine, HANDLE sink) {
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = sink;
-  si.hStdError = sink;
-  PROCESS_INFORMATION pi{};
-  const double start = bench::NowMs();
-  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                      nullptr, &si, &pi))
-    return -1;
-  WaitForSingleObject(pi.hProcess, INFINITE);
-  const double elapsed = bench::NowMs() - start;
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return elapsed;
+// Without a console window, as RunTool starts it, but with no pipe, job or log.
+double Direct(const std::wstring& commandLine, HANDLE sink) {
+  return bench::TimeProcess(nullptr, commandLine, sink, CREATE_NO_WINDOW);
 }
 
 double Through(const toolrun::Platform& p) {

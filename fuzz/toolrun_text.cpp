@@ -27,7 +27,8 @@ void CheckGrammar(const std::wstring& data) {
   // What follows "cmd=" is the command line, then the stdin text.
   std::wstring tail = L"cmd=" + r.command;
   if (r.hasStdin) tail += L";stdin=" + r.stdinText;
-  FUZZ_CHECK(data.size() >= tail.size() && data.compare(data.size() - tail.size(), tail.size(), tail) == 0);
+  FUZZ_CHECK(data.size() >= tail.size() &&
+             data.compare(data.size() - tail.size(), tail.size(), tail) == 0);
   FUZZ_CHECK(!r.command.empty() && r.command.find(L";stdin=") == std::wstring::npos);
   FUZZ_CHECK(!r.codes.empty());
   FUZZ_CHECK(r.timeoutSeconds >= 1 && r.timeoutSeconds <= toolrun::kMaxTimeoutSeconds);

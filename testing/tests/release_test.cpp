@@ -78,10 +78,12 @@ TEST_P(Release, IsNamedAfterTheVersionOfEveryVersionResourceAndSignsEveryFile) {
 }
 
 // How a DLL is put to work: the JNI test host of its architecture calls one
-// method that changes nothing.
+// method that changes nothing; the custom action's host calls its entry.
 const std::map<std::wstring, std::vector<std::wstring>> kLibraryRuns = {
     {L"libHostProbe.dll", {L"probe_host.exe", L"GetHostProbeVersion"}},
     {L"libRegKit.dll", {L"regkit_host.exe", L"RegKeyExists64", L"8", L"SOFTWARE"}},
+    // Outside an installation RunTool reads no data and returns 1603.
+    {L"toolrun.dll", {L"toolrun_host.exe", L"--load"}},
 };
 
 // A program starts without arguments (its usage text and exit code); a DLL

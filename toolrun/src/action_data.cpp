@@ -35,9 +35,7 @@ bool ParseCodes(std::wstring_view text, std::vector<std::uint32_t>* out) {
   return true;
 }
 
-std::wstring Quoted(std::wstring_view text) {
-  return L"\"" + std::wstring(text) + L"\"";
-}
+std::wstring Quoted(std::wstring_view text) { return L"\"" + std::wstring(text) + L"\""; }
 
 }  // namespace
 
@@ -87,7 +85,8 @@ Parsed ParseActionData(std::wstring_view data) {
       r.action = value;
     } else if (key == L"codes") {
       if (!ParseCodes(value, &r.codes)) {
-        parsed.error = L"bad code list " + Quoted(value) + L" (decimal exit codes, comma-separated)";
+        parsed.error =
+            L"bad code list " + Quoted(value) + L" (decimal exit codes, comma-separated)";
         return parsed;
       }
     } else if (!ParseNumber(value, kMaxTimeoutSeconds, &r.timeoutSeconds) ||

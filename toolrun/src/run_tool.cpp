@@ -130,8 +130,7 @@ class ToolRun {
       : p_(p),
         r_(r),
         log_(log),
-        program_(r.secret || ProgramName(r.command).empty() ? L"the tool"
-                                                           : ProgramName(r.command)),
+        program_(r.secret || ProgramName(r.command).empty() ? L"the tool" : ProgramName(r.command)),
         inRead_(p.CloseHandle),
         outRead_(p.CloseHandle),
         outWrite_(p.CloseHandle),

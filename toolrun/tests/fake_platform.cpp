@@ -51,7 +51,8 @@ int WINAPI MsiProcessMessage(MSIHANDLE, INSTALLMESSAGE type, MSIHANDLE record) {
   auto it = F().records.find(record);
   if (it == F().records.end()) return -1;
   std::map<UINT, std::wstring>& fields = it->second;
-  F().messages.push_back({type, fields[0] == L"[1]" ? fields[1] : L"(template " + fields[0] + L")"});
+  F().messages.push_back(
+      {type, fields[0] == L"[1]" ? fields[1] : L"(template " + fields[0] + L")"});
   const int n = static_cast<int>(F().messages.size());
   return F().cancelAtMessage != 0 && n >= F().cancelAtMessage ? IDCANCEL : IDOK;
 }
@@ -84,8 +85,8 @@ BOOL WINAPI WriteFile(HANDLE h, LPCVOID data, DWORD size, LPDWORD written, LPOVE
   return TRUE;
 }
 
-BOOL WINAPI InitializeProcThreadAttributeList(LPPROC_THREAD_ATTRIBUTE_LIST list, DWORD count,
-                                              DWORD, PSIZE_T size) {
+BOOL WINAPI InitializeProcThreadAttributeList(LPPROC_THREAD_ATTRIBUTE_LIST list, DWORD count, DWORD,
+                                              PSIZE_T size) {
   if (count != 1) return Fail(ERROR_INVALID_PARAMETER);
   if (!list || *size < 64) {
     *size = 64;
@@ -320,8 +321,7 @@ std::wstring FakePlatform::Log() const {
 }
 
 ::testing::AssertionResult FakePlatform::AllReleased() const {
-  if (!open.empty())
-    return ::testing::AssertionFailure() << open.size() << " handle(s) left open";
+  if (!open.empty()) return ::testing::AssertionFailure() << open.size() << " handle(s) left open";
   if (!records.empty())
     return ::testing::AssertionFailure() << records.size() << " record(s) left open";
   if (attributeLists != 0) return ::testing::AssertionFailure() << "attribute list not deleted";

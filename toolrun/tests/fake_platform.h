@@ -35,12 +35,12 @@ class FakePlatform {
   operator const Platform&() const { return table_; }
 
   // The script.
-  std::wstring data;           // CustomActionData
-  std::vector<Chunk> output;   // what the tool prints
-  DWORD exitAt = 0;            // ms after its start, or kNever
+  std::wstring data;          // CustomActionData
+  std::vector<Chunk> output;  // what the tool prints
+  DWORD exitAt = 0;           // ms after its start, or kNever
   DWORD exitCode = 0;
-  DWORD startError = 0;        // CreateProcessW fails with it
-  int cancelAtMessage = 0;     // this message (from 1) and every later one: IDCANCEL
+  DWORD startError = 0;     // CreateProcessW fails with it
+  int cancelAtMessage = 0;  // this message (from 1) and every later one: IDCANCEL
 
   // What happened.
   std::vector<Message> messages;

@@ -39,12 +39,12 @@ wttest::fault::FaultTable<Platform> Faults(const Platform& inner) {
 // Releases, a lost log line, and the job (the tool alone is then ended) may
 // fail without changing the outcome; everything else ends the action with
 // 1603 (a cancel, 1602, is no failure of a call).
-const Page kPage = {{"1603"},
-                    nullptr,
-                    {},
-                    {"MsiCloseHandle", "CloseHandle", "MsiRecordSetStringW", "MsiRecordSetInteger",
-                     "MsiProcessMessage",
-                     "CreateJobObjectW", "AssignProcessToJobObject", "TerminateJobObject"}};
+const Page kPage = {
+    {"1603"},
+    nullptr,
+    {},
+    {"MsiCloseHandle", "CloseHandle", "MsiRecordSetStringW", "MsiRecordSetInteger",
+     "MsiProcessMessage", "CreateJobObjectW", "AssignProcessToJobObject", "TerminateJobObject"}};
 
 struct Path {
   const char* name;
@@ -60,8 +60,11 @@ Page Failing(Page page) {
 }
 
 const Path kPaths[] = {
-    {"success with input and output", L"action=A;cmd=x.exe -s;stdin=pw",
-     {{0, "line 1\r\r\n"}, {100, "line 2\r\r\n"}}, 200, kPage},
+    {"success with input and output",
+     L"action=A;cmd=x.exe -s;stdin=pw",
+     {{0, "line 1\r\r\n"}, {100, "line 2\r\r\n"}},
+     200,
+     kPage},
     {"time-out", L"timeout=2;cmd=x.exe", {{0, "waiting\r\n"}}, testing::kNever, Failing(kPage)},
 };
 
@@ -89,7 +92,8 @@ TEST(ToolrunFaults, EveryCallOfEveryPathFailsAsThePageSays) {
       if (s.failed && result == ERROR_INSTALL_FAILURE && !end.empty() && end != cleanEnd &&
           !wttest::fault::FailedOneOf(kPage.passedOver) &&
           end.find(wt::FormatW(L"error %lu", s.code)) == std::wstring::npos)
-        return ::testing::AssertionFailure() << "no error " << s.code << " in " << wttest::Narrow(end);
+        return ::testing::AssertionFailure()
+               << "no error " << s.code << " in " << wttest::Narrow(end);
       return wttest::fault::Judge(path.page, std::to_string(result), &clean);
     });
   }
