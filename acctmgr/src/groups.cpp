@@ -19,9 +19,11 @@ struct GroupCheck {
 
   std::wstring user;
   std::wstring group;
-  // Built only when needed; set when the group was defaulted.
+  // Built only when needed.
   wt::Owned<decltype(&::FreeSid)> adminSid;
-  bool groupDefaulted = false;
+  // The group is the Administrators group by its identifier: defaulted, or
+  // given as "*S-1-5-32-544".
+  bool groupIsAdmins = false;
   wt::Owned<decltype(&::NetApiBufferFree)> groups;
   wt::Owned<decltype(&::NetApiBufferFree)> members;
 };
@@ -36,6 +38,41 @@ DWORD BuildAdminSid(const Platform& p, PSID* sid) {
     return GetLastError();
   }
   return ERROR_SUCCESS;
+}
+
+// The group's name on this computer (translated on a localised system).
+// Returns ERROR_SUCCESS or the platform's error code.
+DWORD GroupName(const Platform& p, PSID sid, std::wstring* group) {
+  std::wstring name(2048, L'\0'), domain(2048, L'\0');
+  DWORD nameChars = 2048, domainChars = 2048;
+  SID_NAME_USE use;
+  if (!p.LookupAccountSidW(nullptr, sid, &name[0], &nameChars, &domain[0], &domainChars, &use)) {
+    return GetLastError();
+  }
+  *group = name.c_str();
+  return ERROR_SUCCESS;
+}
+
+// A group given as "*S-1-5-32-544" (a SID string, as the system's own rights
+// tools take it; no group name can begin with '*'): its name looked up as the
+// defaulted group's is. Returns kOk or the exit code, its line printed: 301
+// when memory ran short, 302 for a malformed identifier or one without a name.
+int GroupBySid(Context& ctx, GroupCheck& check) {
+  const Platform& p = ctx.p;
+  PSID converted = nullptr;
+  DWORD error = SidFromString(p, check.group.c_str() + 1, &converted);
+  if (error != ERROR_SUCCESS) {
+    ReportError(ctx, error);
+    return error == ERROR_NOT_ENOUGH_MEMORY ? kAdminSidFailed : kAdminNameFailed;
+  }
+  const OwnedBlock sid(p.LocalFree, converted);
+  error = GroupName(p, sid.get(), &check.group);
+  if (error != ERROR_SUCCESS) {
+    ReportError(ctx, error);
+    return kAdminNameFailed;
+  }
+  check.groupIsAdmins = p.IsWellKnownSid(sid.get(), WinBuiltinAdministratorsSid) != FALSE;
+  return kOk;
 }
 
 int Verdict(Context& ctx, const GroupCheck& check, bool found) {
@@ -67,7 +104,7 @@ int MemberFallback(Context& ctx, GroupCheck& check) {
     }
   }
 
-  const bool adminGroup = check.groupDefaulted || SameName(check.group, L"Administrators");
+  const bool adminGroup = check.groupIsAdmins || SameName(check.group, L"Administrators");
   if (!adminGroup) return Verdict(ctx, check, false);
   std::wstring current;
   if (CurrentUserName(p, &current) != ERROR_SUCCESS || !SameName(check.user, current.c_str())) {
@@ -118,24 +155,23 @@ int CheckUserGroup(Context& ctx, int argc, wchar_t** argv) {
   if (!haveUser) return kUsage;
   if (parse != kOk) return parse;
 
-  // The default group, under its local name (translated on localised systems).
+  // The default group, under its local name (translated on localised
+  // systems), or a group given by its identifier, under its name.
   if (!haveGroup) {
     DWORD error = BuildAdminSid(p, check.adminSid.put());
     if (error != ERROR_SUCCESS) {
       ReportError(ctx, error);
       return kAdminSidFailed;
     }
-    std::wstring name(2048, L'\0'), domain(2048, L'\0');
-    DWORD nameChars = 2048, domainChars = 2048;
-    SID_NAME_USE use;
-    if (!p.LookupAccountSidW(nullptr, check.adminSid.get(), &name[0], &nameChars, &domain[0],
-                             &domainChars, &use)) {
-      error = GetLastError();
+    error = GroupName(p, check.adminSid.get(), &check.group);
+    if (error != ERROR_SUCCESS) {
       ReportError(ctx, error);
       return kAdminNameFailed;
     }
-    check.group = name.c_str();
-    check.groupDefaulted = true;
+    check.groupIsAdmins = true;
+  } else if (check.group[0] == L'*') {
+    const int code = GroupBySid(ctx, check);
+    if (code != kOk) return code;
   }
 
   DWORD read = 0, total = 0;

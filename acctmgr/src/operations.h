@@ -13,6 +13,12 @@ namespace acctmgr {
 // Returns ERROR_SUCCESS or the platform's error code.
 DWORD CurrentUserName(const Platform& p, std::wstring* name);
 
+// An account or group given as "*S-1-5-19": the identifier of the SID
+// string after the '*', in a block released through LocalFree. An empty
+// string is malformed too (the system's conversion is not asked: Wine's
+// takes it for S-1-0-0). Returns ERROR_SUCCESS or the error code.
+DWORD SidFromString(const Platform& p, const wchar_t* text, PSID* sid);
+
 int AddUserRights(Context& ctx, int argc, wchar_t** argv);   // -aur
 int CheckUserGroup(Context& ctx, int argc, wchar_t** argv);  // -cug
 int CheckUserAdmin(Context& ctx);                            // -cuadmin

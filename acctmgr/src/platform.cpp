@@ -78,6 +78,7 @@ const Platform& RealPlatform() {
       ::LsaNtStatusToWinError,
       ::AllocateAndInitializeSid,
       ::FreeSid,
+      ::ConvertStringSidToSidW,
       NetUserGetLocalGroupsOnFirstUse,
       NetLocalGroupGetMembersOnFirstUse,
       NetApiBufferFreeOnFirstUse,

@@ -11,6 +11,7 @@ typedef LONG NTSTATUS;
 #include <ntsecapi.h>
 #define SECURITY_WIN32
 #include <lm.h>
+#include <sddl.h>
 #include <security.h>
 
 #include <string_view>
@@ -40,6 +41,9 @@ struct Platform {
   decltype(&::LsaNtStatusToWinError) LsaNtStatusToWinError;
   decltype(&::AllocateAndInitializeSid) AllocateAndInitializeSid;
   decltype(&::FreeSid) FreeSid;
+  // "*S-1-5-19": an account or group given as a SID string. The identifier
+  // comes back in a block released through LocalFree.
+  decltype(&::ConvertStringSidToSidW) ConvertStringSidToSidW;
 
   // Local groups.
   decltype(&::NetUserGetLocalGroups) NetUserGetLocalGroups;

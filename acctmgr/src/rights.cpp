@@ -23,6 +23,75 @@ DWORD CurrentUserName(const Platform& p, std::wstring* name) {
   return ERROR_SUCCESS;
 }
 
+DWORD SidFromString(const Platform& p, const wchar_t* text, PSID* sid) {
+  *sid = nullptr;
+  if (*text == L'\0') return ERROR_INVALID_SID;
+  if (!p.ConvertStringSidToSidW(text, sid)) {
+    *sid = nullptr;
+    return GetLastError();
+  }
+  return ERROR_SUCCESS;
+}
+
+namespace {
+
+// The account's security identifier into *sid (a block the caller releases
+// through LocalFree). "*S-1-5-19" gives the identifier itself, as a SID
+// string, the form the system's own rights tools take: it names the account
+// on every system, where a well-known account's name is translated on a
+// localised one. No account name can begin with '*'. Returns kOk or the exit
+// code, its lines printed.
+int AccountSid(Context& ctx, const std::wstring& account, OwnedBlock* sid) {
+  const Platform& p = ctx.p;
+  if (account[0] == L'*') {
+    PSID converted = nullptr;
+    const DWORD error = SidFromString(p, account.c_str() + 1, &converted);
+    if (error != ERROR_SUCCESS) {
+      ReportError(ctx, error);
+      ReportError(ctx, MSG_GETSID_FAILED);
+      return error == ERROR_NOT_ENOUGH_MEMORY ? kNoMemorySid : kNoSid;
+    }
+    sid->reset(converted);
+    return kOk;
+  }
+
+  // Else the name is looked up, into a block grown to the size the lookup
+  // asks for. The domain buffer grows the same way: a lookup that wants a
+  // longer domain name also fails with ERROR_INSUFFICIENT_BUFFER, and growing
+  // only the identifier would ask again forever.
+  DWORD sidSize = 32;
+  DWORD domainChars = 1024;
+  for (;;) {
+    sid->reset(p.LocalAlloc(LPTR, sidSize));
+    if (!*sid) {
+      ReportError(ctx, GetLastError());
+      ReportError(ctx, MSG_GETSID_FAILED);
+      return kNoMemorySid;
+    }
+    std::wstring domain(domainChars, L'\0');
+    DWORD askedSid = sidSize;
+    DWORD askedDomain = domainChars;
+    SID_NAME_USE use;
+    if (p.LookupAccountNameW(nullptr, account.c_str(), sid->get(), &askedSid, &domain[0],
+                             &askedDomain, &use)) {
+      break;
+    }
+    const DWORD error = GetLastError();
+    const bool grows = askedSid > sidSize || askedDomain > domainChars;
+    if (error != ERROR_INSUFFICIENT_BUFFER || !grows) {
+      ReportError(ctx, error);
+      ReportError(ctx, MSG_GETSID_FAILED);
+      return kNoSid;
+    }
+    sid->reset();
+    if (askedSid > sidSize) sidSize = askedSid;
+    if (askedDomain > domainChars) domainChars = askedDomain;
+  }
+  return kOk;
+}
+
+}  // namespace
+
 int AddUserRights(Context& ctx, int argc, wchar_t** argv) {
   const Platform& p = ctx.p;
 
@@ -51,39 +120,10 @@ int AddUserRights(Context& ctx, int argc, wchar_t** argv) {
   const wchar_t* accountArg[] = {account.c_str()};
   ShowMessage(ctx, MSG_ADDING_RIGHTS_FOR, accountArg, Stream::Err);
 
-  // 3. The account's security identifier, in a block grown to the size the
-  // lookup asks for. The domain buffer grows the same way: a lookup that
-  // wants a longer domain name also fails with ERROR_INSUFFICIENT_BUFFER, and
-  // growing only the identifier would ask again forever.
-  wt::Owned sid(p.LocalFree);
-  DWORD sidSize = 32;
-  DWORD domainChars = 1024;
-  for (;;) {
-    sid.reset(p.LocalAlloc(LPTR, sidSize));
-    if (!sid) {
-      ReportError(ctx, GetLastError());
-      ReportError(ctx, MSG_GETSID_FAILED);
-      return kNoMemorySid;
-    }
-    std::wstring domain(domainChars, L'\0');
-    DWORD askedSid = sidSize;
-    DWORD askedDomain = domainChars;
-    SID_NAME_USE use;
-    if (p.LookupAccountNameW(nullptr, account.c_str(), sid.get(), &askedSid, &domain[0],
-                             &askedDomain, &use)) {
-      break;
-    }
-    const DWORD error = GetLastError();
-    const bool grows = askedSid > sidSize || askedDomain > domainChars;
-    if (error != ERROR_INSUFFICIENT_BUFFER || !grows) {
-      ReportError(ctx, error);
-      ReportError(ctx, MSG_GETSID_FAILED);
-      return kNoSid;
-    }
-    sid.reset();
-    if (askedSid > sidSize) sidSize = askedSid;
-    if (askedDomain > domainChars) domainChars = askedDomain;
-  }
+  // 3. The account's security identifier.
+  OwnedBlock sid(p.LocalFree);
+  const int found = AccountSid(ctx, account, &sid);
+  if (found != kOk) return found;
 
   // 4. The local policy.
   wt::Owned policy(p.LsaClose);

@@ -199,6 +199,15 @@ TEST(AcctmgrProgram, GrantsRightsToTheCurrentUser) {
                           L"Adding right SeServiceLogonRight\r\n") + Closing(L"acctmgr", 0));
 }
 
+// By its identifier (LocalService), as the example package grants it: a
+// name that no translation changes.
+TEST(AcctmgrProgram, GrantsRightsToAnAccountGivenByItsIdentifier) {
+  auto r = RunAcctmgr({L"acctmgr", L"-aur", L"-u*S-1-5-19", L"-rSeServiceLogonRight"});
+  EXPECT_EQ(r.exitCode, 0u) << r.err;
+  EXPECT_EQ(r.err, OnPipe(L"Adding rights for *S-1-5-19\r\nAdding right SeServiceLogonRight\r\n") +
+                       Closing(L"acctmgr", 0));
+}
+
 TEST(AcctmgrProgram, TheVerboseVariableChangesNoOutput) {
   wttest::ProcessOptions quiet, verbose;
   quiet.unsetEnv = {L"ACCTMGR_VERBOSE"};

@@ -241,8 +241,11 @@ BOOL WINAPI LookupSid(LPCWSTR, PSID sid, LPWSTR name, LPDWORD nameSize, LPWSTR d
     SetLastError(g->lookupSidError);
     return FALSE;
   }
-  if (!IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || *nameSize <= g->adminGroupName.size() ||
-      *domainSize < 8) {
+  if (!IsWellKnownSid(sid, WinBuiltinAdministratorsSid)) {
+    SetLastError(ERROR_NONE_MAPPED);
+    return FALSE;
+  }
+  if (*nameSize <= g->adminGroupName.size() || *domainSize < 8) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
@@ -252,6 +255,22 @@ BOOL WINAPI LookupSid(LPCWSTR, PSID sid, LPWSTR name, LPDWORD nameSize, LPWSTR d
   lstrcpyW(domain, L"BUILTIN");
   *domainSize = 7;
   *use = SidTypeAlias;
+  return TRUE;
+}
+
+// The real conversion, its identifier moved into a block booked as the code's
+// own LocalAlloc blocks are.
+BOOL WINAPI StringSid(LPCWSTR text, PSID* sid) {
+  g->sidStrings.push_back(text);
+  PSID real = nullptr;
+  if (!::ConvertStringSidToSidW(text, &real)) return FALSE;
+  const DWORD bytes = GetLengthSid(real);
+  HLOCAL block = ::LocalAlloc(LMEM_FIXED, bytes);
+  CopySid(bytes, block, real);
+  ::LocalFree(real);
+  g_blocks.insert(block);
+  ++g->heldBlocks;
+  *sid = block;
   return TRUE;
 }
 
@@ -265,9 +284,14 @@ NTSTATUS NTAPI OpenPolicy(PLSA_UNICODE_STRING system, PLSA_OBJECT_ATTRIBUTES, AC
   return 0;
 }
 
-NTSTATUS NTAPI AddRights(LSA_HANDLE policy, PSID, PLSA_UNICODE_STRING rights, ULONG count) {
+NTSTATUS NTAPI AddRights(LSA_HANDLE policy, PSID sid, PLSA_UNICODE_STRING rights, ULONG count) {
   ++g->addRightsCalls;
   if (policy != kPolicy) return static_cast<NTSTATUS>(0xC0000008);
+  LPWSTR text = nullptr;
+  if (IsValidSid(sid) && ::ConvertSidToStringSidW(sid, &text)) {
+    g->grantedSid = text;
+    ::LocalFree(text);
+  }
   for (ULONG i = 0; i < count; ++i) {
     g->grantedRights.emplace_back(rights[i].Buffer, rights[i].Length / sizeof(wchar_t));
     g->grantedMaxLengths.push_back(rights[i].MaximumLength);
@@ -530,6 +554,7 @@ const acctmgr::Platform& Platform() {
       ::LsaNtStatusToWinError,
       AllocSid,
       FreeSidFake,
+      StringSid,
       LocalGroups,
       Members,
       NetFree,

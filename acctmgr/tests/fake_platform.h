@@ -46,8 +46,13 @@ struct Script {
   int addRightsCalls = 0;
   std::vector<std::wstring> grantedRights;
   std::vector<USHORT> grantedMaxLengths;
+  std::wstring grantedSid;  // the identifier the rights went to, as a SID string
 
-  // Administrators identifier and its local name.
+  // ConvertStringSidToSidW (the real one): the texts it was given.
+  std::vector<std::wstring> sidStrings;
+
+  // Administrators identifier and its local name (the only identifier the
+  // lookup knows besides the logged-on user's: any other is not mapped).
   DWORD allocateSidError = 0;
   DWORD lookupSidError = 0;
   std::wstring adminGroupName = L"Administrators";

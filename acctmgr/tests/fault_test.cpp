@@ -38,8 +38,8 @@ wttest::fault::FaultTable<Table> Faults(const Table& inner) {
   t.AddRelease<&Table::LsaClose>("LsaClose", Fails::kNtStatus);
   t.AddRelease<&Table::NetApiBufferFree>("NetApiBufferFree", Fails::kStatus);
   WT_FAULT_MEMORY(t, Table, FormatMessageW, LocalAlloc, AllocateAndInitializeSid,
-                  SetEnvironmentVariableW, LoadLibraryW, LoadLibraryExW, FormatMessageA,
-                  WideCharToMultiByte, MultiByteToWideChar)
+                  ConvertStringSidToSidW, SetEnvironmentVariableW, LoadLibraryW, LoadLibraryExW,
+                  FormatMessageA, WideCharToMultiByte, MultiByteToWideChar)
   return t;
 }
 
@@ -78,6 +78,15 @@ const Path kPaths[] = {
               {"LookupAccountNameW", {"103"}},
               {"LsaOpenPolicy", {"104"}},
               {"LocalAlloc#2", {"105"}},
+              {"LsaAddAccountRights", {"102"}}},
+             {"FormatMessageW#1-3"})},
+    // By identifier: converted, not looked up.
+    {{L"-aur", L"-rSeServiceLogonRight", L"-u*S-1-5-19"},
+     nullptr,
+     Listing({"102", "103", "104", "105", "106"},
+             {{"ConvertStringSidToSidW", {"106"}},
+              {"LsaOpenPolicy", {"104"}},
+              {"LocalAlloc#1", {"105"}},
               {"LsaAddAccountRights", {"102"}}},
              {"FormatMessageW#1-3"})},
     // Without memory for the domain of CORP\bob there is no domain (219); a
@@ -128,6 +137,13 @@ const Path kPaths[] = {
      },
      Listing({"301", "302", "303"},
              {{"AllocateAndInitializeSid", {"301"}},
+              {"LookupAccountSidW", {"302"}},
+              {"NetUserGetLocalGroups", {"303"}}},
+             {"FormatMessageW#1-2"})},
+    {{L"-cug", L"-uCORP\\bob", L"-g*S-1-5-32-544"},
+     [](Script& s) { s.localGroups = {L"Administrators"}; },
+     Listing({"301", "302", "303"},
+             {{"ConvertStringSidToSidW", {"301"}},
               {"LookupAccountSidW", {"302"}},
               {"NetUserGetLocalGroups", {"303"}}},
              {"FormatMessageW#1-2"})},

@@ -3,6 +3,7 @@
 
 #include "fake_platform.h"
 #include "wt/syserror.h"
+#include "wttest/platform.h"
 
 namespace acctmgr_test {
 namespace {
@@ -37,6 +38,39 @@ TEST(CheckUserGroup, ANamedGroupIsComparedWholeAndWithoutCase) {
   EXPECT_EQ(RunAcctmgr(partial, {L"acctmgr", L"-cug", L"-ubob", L"-gUsers"}), 300);
   EXPECT_EQ(partial.err, NotFound(L"bob", L"Users") + Closing(300));
   EXPECT_TRUE(partial.Balanced());
+}
+
+// "-g*S-1-5-32-544": the group by its identifier, checked under its local
+// name; the Administrators group so given is the Administrators group for
+// the token fallback too. Malformed or unknown identifiers give 302.
+TEST(CheckUserGroup, AGroupGivenAsASidStringIsCheckedUnderItsLocalName) {
+  struct Case {
+    const wchar_t* group;
+    void (*arrange)(Script&);
+    int code;
+    std::wstring err;  // before the closing line
+  };
+  const Case cases[] = {
+      {L"-g*S-1-5-32-544", [](Script& s) { s.localGroups = {L"Administratoren"}; }, 0,
+       Found(L"HOST\\alice", L"Administratoren")},
+      {L"-g*S-1-5-32-544", [](Script& s) { s.localGroupsStatus = ERROR_NO_SUCH_DOMAIN; }, 0,
+       Found(L"HOST\\alice", L"Administratoren")},
+      {L"-gAdministratoren", [](Script& s) { s.localGroupsStatus = ERROR_NO_SUCH_DOMAIN; }, 300,
+       NotFound(L"HOST\\alice", L"Administratoren")},
+      {L"-g*S-1-5-32-545", nullptr, 302, ErrorLine(ERROR_NONE_MAPPED)},
+      {L"-g*S-1-5-", nullptr, 302, ErrorLine(ERROR_INVALID_SID)},
+      {L"-g*Users", nullptr, 302, ErrorLine(ERROR_INVALID_SID)},
+      {L"-g*", nullptr, 302, ErrorLine(ERROR_INVALID_SID)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(wttest::Narrow(c.group)) + " code " + std::to_string(c.code));
+    Script s;
+    s.adminGroupName = L"Administratoren";
+    if (c.arrange) c.arrange(s);
+    EXPECT_EQ(RunAcctmgr(s, {L"acctmgr", L"-cug", L"-uHOST\\alice", c.group}), c.code);
+    EXPECT_EQ(s.err, c.err + Closing(c.code));
+    EXPECT_TRUE(s.Balanced());
+  }
 }
 
 TEST(CheckUserGroup, ParseRules) {

@@ -3,6 +3,7 @@
 
 #include "fake_platform.h"
 #include "wt/syserror.h"
+#include "wttest/platform.h"
 
 namespace acctmgr_test {
 namespace {
@@ -122,6 +123,39 @@ TEST(AddUserRights, FailuresMapToTheirCodesAndLines) {
     EXPECT_EQ(s.err, progress + c.errTail + L"acctmgr exiting with " + std::to_wstring(c.code) +
                          L" exit code\r\n");
     EXPECT_EQ(s.out, L"");
+    EXPECT_TRUE(s.Balanced());
+  }
+}
+
+// "*S-1-5-19" names the account by its identifier: converted, never looked
+// up by name, so it works where the account's name is translated.
+TEST(AddUserRights, AnAccountGivenAsASidStringIsConvertedNotLookedUp) {
+  const std::wstring getSid = L"ERROR: -1073610698 GetSid Failed!\r\n";
+  struct Case {
+    const wchar_t* account;
+    int code;
+    const wchar_t* granted;
+    std::wstring errTail;  // after "Adding rights for <account>"
+  };
+  const Case cases[] = {
+      {L"*S-1-5-19", 0, L"S-1-5-19", L"Adding right SeServiceLogonRight\r\n"},
+      {L"*S-1-5-32-544", 0, L"S-1-5-32-544", L"Adding right SeServiceLogonRight\r\n"},
+      {L"*S-1-5-", 103, L"", ErrorLine(ERROR_INVALID_SID) + getSid},
+      {L"*LOCAL SERVICE", 103, L"", ErrorLine(ERROR_INVALID_SID) + getSid},
+      {L"*", 103, L"", ErrorLine(ERROR_INVALID_SID) + getSid},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(wttest::Narrow(c.account));
+    Script s;
+    EXPECT_EQ(RunAcctmgr(s, {L"acctmgr", L"-aur", std::wstring(L"-u") + c.account,
+                             L"-rSeServiceLogonRight"}),
+              c.code);
+    // An empty SID string is refused before the system is asked.
+    EXPECT_EQ(s.sidStrings.size(), c.account[1] ? 1u : 0u);
+    EXPECT_EQ(s.lookedUpName, L"");
+    EXPECT_EQ(s.grantedSid, c.granted);
+    EXPECT_EQ(s.err, std::wstring(L"Adding rights for ") + c.account + L"\r\n" + c.errTail +
+                         L"acctmgr exiting with " + std::to_wstring(c.code) + L" exit code\r\n");
     EXPECT_TRUE(s.Balanced());
   }
 }

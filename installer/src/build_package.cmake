@@ -2,9 +2,14 @@
 # wixl 0.101 cannot, taking it from the same source:
 #   - the IniFile table: wixl rejects <IniFile>, so the source keeps those
 #     elements inside <?ifndef var.Wixl?> and this script writes their rows;
-#   - the rollback custom actions: wixl drops the in-script and rollback bits
-#     (0x400 | 0x100) of Execute="rollback", which would make them run at
-#     once, as immediate actions; this script sets them again.
+#   - the custom action types: wixl drops the in-script and rollback bits
+#     (0x400 | 0x100) of Execute="rollback", which would make those actions
+#     run at once, as immediate ones, and writes HideTarget="yes" as 0x800
+#     (no impersonation) instead of 0x2000; this script sets every action's
+#     type from its attributes, as the WiX toolset does.
+# It also gives the product the code of its version: a name-based UUID of
+# the version under the upgrade code, so that every version has its own (a
+# major upgrade) and one version always the same.
 #
 #   cmake -DWIXL=... -DMSIBUILD=... -DMSIINFO=... -DSOURCE=example.wxs
 #         -DDIST_DIR=... -DSERVICE_EXE=... -DVERSION=... -DOUTPUT=example.msi
@@ -35,7 +40,9 @@ endfunction()
 file(RELATIVE_PATH rel_dist ${work} ${DIST_DIR})
 file(RELATIVE_PATH rel_service ${work} ${SERVICE_EXE})
 file(RELATIVE_PATH rel_src ${work} ${src_dir})
-run(${WIXL} -a x64 -D Wixl=1 -D Version=${VERSION} -D DistDir=${rel_dist}
+string(UUID product_code NAMESPACE 47DD1E8D-F190-40C9-9EB7-58C3976116A7
+  NAME "WT Example ${VERSION}" TYPE SHA1 UPPER)
+run(${WIXL} -a x64 -D Wixl=1 -D Version=${VERSION} -D ProductCode={${product_code}} -D DistDir=${rel_dist}
   -D ServiceExe=${rel_service} -D SrcDir=${rel_src} -o ${msi} ${SOURCE})
 
 # The source without its comments (CMake's expressions have no lazy match).
@@ -110,27 +117,55 @@ if(rows)
   run(${MSIBUILD} ${msi} -i ${work}/IniFile.idt)
 endif()
 
-# Rollback custom actions: wixl's type plus the bits it dropped.
+# Custom action types, from the attributes: the source (base type) and
+# Execute, Impersonate, Return and HideTarget.
 string(REGEX MATCHALL "<CustomAction [^>]*>" actions "${bare}")
-set(rollback "")
 foreach(action IN LISTS actions)
-  attr(execute "${action}" Execute)
-  if(execute STREQUAL "rollback")
-    attr(id "${action}" Id)
-    list(APPEND rollback ${id})
+  foreach(name Id BinaryKey FileKey Property Execute Impersonate Return HideTarget)
+    attr(${name} "${action}" ${name})
+  endforeach()
+  if(BinaryKey)
+    set(type 1)       # a DLL from the Binary table
+  elseif(FileKey)
+    set(type 18)      # an installed program with a command line
+  elseif(Property)
+    set(type 51)      # a property set to a formatted value
+  else()
+    message(FATAL_ERROR "custom action ${Id}: a source this script does not know")
   endif()
+  if(Execute STREQUAL "deferred")
+    math(EXPR type "${type} | 0x400")
+  elseif(Execute STREQUAL "rollback")
+    math(EXPR type "${type} | 0x500")
+  elseif(Execute STREQUAL "commit")
+    math(EXPR type "${type} | 0x600")
+  elseif(Execute)
+    message(FATAL_ERROR "custom action ${Id}: Execute '${Execute}' is not supported here")
+  endif()
+  if(Impersonate STREQUAL "no")
+    math(EXPR type "${type} | 0x800")
+  endif()
+  if(Return STREQUAL "ignore")
+    math(EXPR type "${type} | 0x40")
+  elseif(Return AND NOT Return STREQUAL "check")
+    message(FATAL_ERROR "custom action ${Id}: Return '${Return}' is not supported here")
+  endif()
+  if(HideTarget STREQUAL "yes")
+    math(EXPR type "${type} | 0x2000")
+  endif()
+  run(${MSIBUILD} ${msi} -q "UPDATE `CustomAction` SET `Type` = ${type} WHERE `Action` = '${Id}'")
+  list(APPEND typed "${Id}\t${type}\t")
 endforeach()
 execute_process(COMMAND ${MSIINFO} export ${msi} CustomAction
   OUTPUT_VARIABLE table RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "msiinfo export ${msi} CustomAction failed")
 endif()
-foreach(id IN LISTS rollback)
-  if(NOT table MATCHES "\n${id}\t([0-9]+)\t")
-    message(FATAL_ERROR "custom action ${id} is not in the package")
+foreach(row IN LISTS typed)
+  string(FIND "${table}" "\n${row}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "custom action row '${row}' is not in the package")
   endif()
-  math(EXPR type "${CMAKE_MATCH_1} | 0x500")
-  run(${MSIBUILD} ${msi} -q "UPDATE `CustomAction` SET `Type` = ${type} WHERE `Action` = '${id}'")
 endforeach()
 
 file(RENAME ${msi} ${OUTPUT})
