@@ -17,11 +17,11 @@
 # Wine.
 set -euo pipefail
 src=$(cd "$1" && pwd)
-work=$2
 fail() { printf 'FAILED: %s\n' "$*"; exit 1; }
 
-rm -rf "$work"
-mkdir -p "$work/keys" "$work/tokens"
+rm -rf "$2"
+mkdir -p "$2/keys" "$2/tokens"
+work=$(cd "$2" && pwd)
 cd "$work/keys"
 
 # The code-signing key, generated inside the token; only its certificate
@@ -49,10 +49,10 @@ printf '%s\n' '[tsa]' 'default_tsa = tsa1' '[tsa1]' "serial = $PWD/tsa.serial" \
   'default_policy = 1.2.3.4.1' 'digests = sha256' 'ess_cert_id_alg = sha256' >tsa.cnf
 exec 3< <(exec python3 "$src/testing/release/tsa_front.py" tsa.cnf 120 2>/dev/null)
 tsa_pid=$!
-trap 'kill "$tsa_pid" 2>/dev/null || true' EXIT
+trap 'kill "$tsa_pid" 2>/dev/null; GNUPGHOME=$work/keys/gnupg gpgconf --kill gpg-agent 2>/dev/null || true' EXIT
 read -r -t 10 port <&3 || fail "the time-stamping service did not start"
 
-# The OpenPGP key, in a keyring of the test's own.
+# The OpenPGP key, in a keyring of the test's own (its agent ends with it).
 export GNUPGHOME=$work/keys/gnupg
 mkdir -m 700 "$GNUPGHOME"
 gpg --batch --quiet --passphrase '' --quick-gen-key "wintools test <test@invalid>" rsa2048 sign 1d 2>/dev/null
@@ -110,6 +110,8 @@ printf 'X' | dd of="$work/tampered" bs=1 seek=1024 conv=notrunc 2>/dev/null
 
 # The bill of materials: valid CycloneDX 1.6, every file of the archive but
 # itself with its hash.
+[ -d "$src/testing/release/sbom/node_modules/@cyclonedx" ] ||
+  fail "the CycloneDX validator is not installed: run scripts/bootstrap"
 node "$src/testing/release/sbom/validate.js" "$stem.cdx.json" ||
   fail "$stem.cdx.json is not valid CycloneDX 1.6"
 python3 - "$stem.cdx.json" <<'EOF' || fail "the bill of materials does not hash the archive's files"
