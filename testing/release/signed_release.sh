@@ -12,8 +12,9 @@
 # stamped, and fails for that expiry alone without a time stamp; a changed
 # byte fails as a digest mismatch; the bill of materials is valid CycloneDX
 # 1.6 and hashes exactly the archive's files; RELEASE.txt says what was done;
-# and the detached signatures attached to the unsigned build give the
-# released bytes. The release stays for release_tests, which reads it under
+# the detached signatures attached to the unsigned build give the released
+# bytes, while a signature attached to another file is refused, as is
+# signing without a time-stamping service. The release stays for release_tests, which reads it under
 # Wine.
 set -euo pipefail
 src=$(cd "$1" && pwd)
@@ -136,3 +137,16 @@ for file in SHA256SUMS "$stem.zip" "$stem-signatures.zip"; do
     fail "the unsigned build with the detached signatures differs in $file"
 done
 echo "the unsigned build with the detached signatures attached: the released bytes"
+
+# Refused: a signature attached to another file than its own, and signing
+# without a time-stamping service unless asked for.
+mkdir "$work/swapped" && cd "$work/swapped" && cmake -E tar xf "$work/release/$stem-signatures.zip"
+cp "$stem-signatures/x64/svchalt.exe.sig" "$stem-signatures/x64/svcredesc.exe.sig"
+find "$stem-signatures" -type f | LC_ALL=C sort | zip -q -X -D -@ swapped.zip
+! "$src/scripts/release" "${flags[@]}" --signatures swapped.zip --out "$work/refused" 2>"$work/release.log" &&
+  grep -q 'is not of this build' "$work/release.log" || fail "a signature of another file was attached"
+cd "$work/keys"
+! WT_SIGN_PKCS11_KEY=$key WT_SIGN_PKCS11_MODULE=$module WT_SIGN_CERTS=signing.pem \
+  "$src/scripts/release" "${flags[@]}" --out "$work/refused2" 2>"$work/release.log" &&
+  grep -q 'needs a time-stamping service' "$work/release.log" || fail "signed without a time stamp"
+echo "refused: a signature of another file, signing without a time-stamping service"
