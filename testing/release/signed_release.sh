@@ -14,8 +14,8 @@
 # 1.6 and hashes exactly the archive's files; RELEASE.txt says what was done;
 # the detached signatures attached to the unsigned build give the released
 # bytes, while a signature attached to another file is refused, as is
-# signing without a time-stamping service. The release stays for release_tests, which reads it under
-# Wine.
+# signing without a time-stamping service. The release stays for
+# release_tests, which reads it under Wine.
 set -euo pipefail
 src=$(cd "$1" && pwd)
 fail() { printf 'FAILED: %s\n' "$*"; exit 1; }
