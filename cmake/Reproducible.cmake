@@ -18,7 +18,29 @@
 # windres and windmc write no time or path into their output.
 #
 # WT_SOURCE_DATE_EPOCH (in the cache, for scripts/release, which stamps the
-# archive entries with it) and WT_SOURCE_DATE_ORIGIN tell what was taken.
+# archive entries with it) and WT_SOURCE_DATE_ORIGIN tell what was taken;
+# WT_SOURCE_COMMIT is the commit configured ("unknown" outside a git
+# checkout): scripts/release --no-build refuses a build of another one.
+
+# The commit of this project's own checkout, and its date: sources unpacked
+# inside some other repository's work tree must not take that one's.
+set(commit unknown)
+set(commit_date "")
+find_package(Git QUIET)
+if(GIT_FOUND)
+  execute_process(COMMAND ${GIT_EXECUTABLE} rev-parse --show-prefix
+    WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+    RESULT_VARIABLE rc OUTPUT_VARIABLE prefix ERROR_QUIET OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(rc EQUAL 0 AND prefix STREQUAL "")
+    execute_process(COMMAND ${GIT_EXECUTABLE} log -1 --format=%H/%ct
+      WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+      RESULT_VARIABLE rc OUTPUT_VARIABLE head ERROR_QUIET OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(rc EQUAL 0 AND head MATCHES "^([0-9a-f]+)/([0-9]+)$")
+      set(commit ${CMAKE_MATCH_1})
+      set(commit_date ${CMAKE_MATCH_2})
+    endif()
+  endif()
+endif()
 
 if(DEFINED ENV{SOURCE_DATE_EPOCH})
   set(epoch "$ENV{SOURCE_DATE_EPOCH}")
@@ -26,29 +48,16 @@ if(DEFINED ENV{SOURCE_DATE_EPOCH})
     message(FATAL_ERROR "SOURCE_DATE_EPOCH must be a count of seconds, not '${epoch}'")
   endif()
   set(origin "SOURCE_DATE_EPOCH")
+elseif(commit_date)
+  set(epoch ${commit_date})
+  set(origin "commit date")
 else()
   set(epoch 0)
   set(origin "no commit (0)")
-  find_package(Git QUIET)
-  if(GIT_FOUND)
-    # Only the commit of this project's own checkout: sources unpacked inside
-    # some other repository's work tree must not take that one's date.
-    execute_process(COMMAND ${GIT_EXECUTABLE} rev-parse --show-prefix
-      WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-      RESULT_VARIABLE rc OUTPUT_VARIABLE prefix ERROR_QUIET OUTPUT_STRIP_TRAILING_WHITESPACE)
-    if(rc EQUAL 0 AND prefix STREQUAL "")
-      execute_process(COMMAND ${GIT_EXECUTABLE} log -1 --format=%ct
-        WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-        RESULT_VARIABLE rc OUTPUT_VARIABLE date ERROR_QUIET OUTPUT_STRIP_TRAILING_WHITESPACE)
-      if(rc EQUAL 0 AND date MATCHES "^[0-9]+$")
-        set(epoch ${date})
-        set(origin "commit date")
-      endif()
-    endif()
-  endif()
 endif()
 set(WT_SOURCE_DATE_EPOCH ${epoch} CACHE INTERNAL "Seconds since 1970 that the build stamps")
 set(WT_SOURCE_DATE_ORIGIN "${origin}" CACHE INTERNAL "Where WT_SOURCE_DATE_EPOCH came from")
+set(WT_SOURCE_COMMIT ${commit} CACHE INTERNAL "The commit the build was configured at")
 message(STATUS "Time stamp of the built files: ${epoch} (${origin})")
 
 set(WT_LINK_LAUNCHER "")

@@ -82,11 +82,11 @@ TEST(Deliverables, EachCarriesItsVersionResourceAndNoDebugInformation) {
       const wttest::VersionInfo v = wttest::ReadVersion(path);
       ASSERT_TRUE(v.present);
       EXPECT_EQ(v.fileMS, DWORD{WT_PROJECT_VERSION_MAJOR} << 16 | WT_PROJECT_VERSION_MINOR);
-      EXPECT_EQ(v.fileLS, DWORD{WT_PROJECT_VERSION_PATCH} << 16);
+      EXPECT_EQ(v.fileLS, DWORD{WT_PROJECT_VERSION_PATCH} << 16 | WT_FILE_VERSION_BUILD);
       EXPECT_EQ(v.productMS, v.fileMS);
       EXPECT_EQ(v.productLS, v.fileLS);
       EXPECT_EQ(v.fileType, dll ? DWORD{VFT_DLL} : DWORD{VFT_APP});
-      EXPECT_EQ(v.Get(L"FileVersion"), version + L".0");
+      EXPECT_EQ(v.Get(L"FileVersion"), version + L"." + std::to_wstring(WT_FILE_VERSION_BUILD));
       EXPECT_EQ(v.Get(L"ProductVersion"), version);
       EXPECT_EQ(v.Get(L"OriginalFilename"), name);
       EXPECT_EQ(v.Get(L"InternalName"), name.substr(0, name.size() - 4));
