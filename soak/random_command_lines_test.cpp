@@ -6,7 +6,7 @@
 //
 // The generator is seeded: the seed is printed first, and
 //   WT_RANDOM_SEED=<seed> [WT_RANDOM_RUN=<run>] [WT_RANDOM_RUNS=<count>]
-// replays a whole test or one run of it. Default: 100 runs (the test run),
+// replays a whole test or one run of it. Default: 50 runs (the test run),
 // a seed from the clock; scripts/soak makes 1,000.
 //
 // Nothing a run names can exist: every word that may name a service, an
@@ -319,7 +319,7 @@ void RunRandomCommandLines(const std::string& name) {
       L"WT_RANDOM_SEED",
       static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
           GetCurrentProcessId());
-  const std::uint64_t runs = EnvNumber(L"WT_RANDOM_RUNS", 100);
+  const std::uint64_t runs = EnvNumber(L"WT_RANDOM_RUNS", 50);
   const std::uint64_t only = EnvNumber(L"WT_RANDOM_RUN", ~0ull);
   std::printf("%s: seed %llu (WT_RANDOM_SEED=%llu replays it)\n", name.c_str(),
               static_cast<unsigned long long>(seed), static_cast<unsigned long long>(seed));
