@@ -5,7 +5,7 @@
 // Runs the command line <runs> times directly (standard output and error to
 // a temporary file, no console window) and <runs> times through the RunTool
 // operation (the real process, pipe and job calls; the installer's calls
-// stubbed to do nothing), in pairs, so both see the same machine; prints the
+// replaced by ones that do nothing), in pairs, so both see the same machine; prints the
 // median time of each, their ratio and the median of the pairs' ratios. One
 // untimed warm-up run of each first.
 #include <windows.h>
@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "run_tool.h"
-#include "stub_installer.h"
+#include "standin_installer.h"
 #include "timing.h"
 
 namespace {
@@ -41,7 +41,8 @@ int wmain(int argc, wchar_t** argv) {
   const int runs = std::max(1, _wtoi(argv[1]));
   const std::wstring commandLine = argv[2];
   // The tool's own verdict (its exit code) is not what is timed.
-  const toolrun::Platform p = toolrun::StubInstaller(L"action=Bench;cmd=" + commandLine, nullptr);
+  const toolrun::Platform p =
+      toolrun::StandInInstaller(L"action=Bench;cmd=" + commandLine, nullptr);
   HANDLE sink = bench::OpenSink();
   if (sink == INVALID_HANDLE_VALUE) return 3;
 

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "run_tool.h"
-#include "stub_installer.h"
+#include "standin_installer.h"
 #include "wt/output.h"
 
 namespace {
@@ -49,5 +49,5 @@ int wmain(int argc, wchar_t** argv) {
     wt::WriteWide(stderr, L"usage: toolrun_host <CustomActionData> | <toolrun.dll> --load\n");
     return 2;
   }
-  return static_cast<int>(toolrun::RunTool(toolrun::StubInstaller(argv[1], Print), 1));
+  return static_cast<int>(toolrun::RunTool(toolrun::StandInInstaller(argv[1], Print), 1));
 }

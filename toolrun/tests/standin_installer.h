@@ -10,8 +10,8 @@ namespace toolrun {
 
 // The real table, whose MsiGetPropertyW answers data for CustomActionData,
 // and whose messages go to onMessage (with the text of record field 1), or
-// nowhere when it is null. One stubbed installer per process.
-Platform StubInstaller(std::wstring data,
-                       void (*onMessage)(INSTALLMESSAGE type, const std::wstring& text));
+// nowhere when it is null. One stand-in installer per process.
+Platform StandInInstaller(std::wstring data,
+                          void (*onMessage)(INSTALLMESSAGE type, const std::wstring& text));
 
 }  // namespace toolrun

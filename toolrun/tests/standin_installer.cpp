@@ -1,4 +1,4 @@
-#include "stub_installer.h"
+#include "standin_installer.h"
 
 namespace toolrun {
 namespace {
@@ -36,8 +36,8 @@ UINT WINAPI CloseRecord(MSIHANDLE) { return ERROR_SUCCESS; }
 
 }  // namespace
 
-Platform StubInstaller(std::wstring data,
-                       void (*onMessage)(INSTALLMESSAGE type, const std::wstring& text)) {
+Platform StandInInstaller(std::wstring data,
+                          void (*onMessage)(INSTALLMESSAGE type, const std::wstring& text)) {
   g_data = std::move(data);
   g_onMessage = onMessage;
   Platform p = RealPlatform();
