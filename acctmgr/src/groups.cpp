@@ -176,9 +176,9 @@ int CheckUserGroup(Context& ctx, int argc, wchar_t** argv) {
 
   DWORD read = 0, total = 0;
   LPBYTE buffer = nullptr;
-  const NET_API_STATUS status = p.NetUserGetLocalGroups(
-      nullptr, check.user.c_str(), 0, LG_INCLUDE_INDIRECT, &buffer, MAX_PREFERRED_LENGTH, &read,
-      &total);
+  const NET_API_STATUS status =
+      p.NetUserGetLocalGroups(nullptr, check.user.c_str(), 0, LG_INCLUDE_INDIRECT, &buffer,
+                              MAX_PREFERRED_LENGTH, &read, &total);
   check.groups.reset(buffer);
   if (status == NERR_Success) {
     const auto* list = static_cast<const LOCALGROUP_USERS_INFO_0*>(check.groups.get());
@@ -196,11 +196,22 @@ int CheckUserGroup(Context& ctx, int argc, wchar_t** argv) {
   DWORD report = status;
   int code = kGroupsOther;
   switch (status) {
-    case ERROR_ACCESS_DENIED: code = kGroupsAccessDenied; break;
-    case ERROR_MORE_DATA: code = kGroupsMoreData; break;
-    case NERR_InvalidComputer: report = MSG_INVALID_COMPUTER; code = kGroupsInvalidComputer; break;
-    case NERR_UserNotFound: report = MSG_USER_NOT_FOUND; code = kGroupsUserNotFound; break;
-    default: break;
+    case ERROR_ACCESS_DENIED:
+      code = kGroupsAccessDenied;
+      break;
+    case ERROR_MORE_DATA:
+      code = kGroupsMoreData;
+      break;
+    case NERR_InvalidComputer:
+      report = MSG_INVALID_COMPUTER;
+      code = kGroupsInvalidComputer;
+      break;
+    case NERR_UserNotFound:
+      report = MSG_USER_NOT_FOUND;
+      code = kGroupsUserNotFound;
+      break;
+    default:
+      break;
   }
   ReportError(ctx, report);
   Verdict(ctx, check, false);

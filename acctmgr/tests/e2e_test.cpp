@@ -5,9 +5,8 @@
 // break of a catalogue text ("\r\n") reaches the pipe as "\r\r\n".
 #include <windows.h>
 #define SECURITY_WIN32
-#include <security.h>
-
 #include <gtest/gtest.h>
+#include <security.h>
 
 #include <optional>
 
@@ -26,11 +25,14 @@ using wttest::Narrow;
 
 std::wstring Exe() { return wttest::ArchProgram(L"x86", L"acctmgr.exe"); }
 
-wttest::ProcessResult RunAcctmgr(std::initializer_list<std::wstring> args, wttest::ProcessOptions o = {}) {
+wttest::ProcessResult RunAcctmgr(std::initializer_list<std::wstring> args,
+                                 wttest::ProcessOptions o = {}) {
   return wttest::RunProcess(Exe(), JoinCommandLine(args), o);
 }
 
-std::string Usage(const std::wstring& program) { return OnPipe(acctmgr_test::ExpectedUsage(program)); }
+std::string Usage(const std::wstring& program) {
+  return OnPipe(acctmgr_test::ExpectedUsage(program));
+}
 
 std::wstring CurrentUser() {
   wchar_t name[512];
@@ -42,8 +44,8 @@ std::wstring CurrentUser() {
 // turns each bare LF into CR LF; nullopt when the table has no such entry.
 std::optional<std::wstring> StoredText(HMODULE module, DWORD id) {
   HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), RT_MESSAGETABLE);
-  const auto* data = found ? static_cast<const BYTE*>(LockResource(LoadResource(module, found)))
-                           : nullptr;
+  const auto* data =
+      found ? static_cast<const BYTE*>(LockResource(LoadResource(module, found))) : nullptr;
   if (!data) return std::nullopt;
   const auto* table = reinterpret_cast<const MESSAGE_RESOURCE_DATA*>(data);
   for (DWORD b = 0; b < table->NumberOfBlocks; ++b) {
@@ -69,11 +71,14 @@ TEST(AcctmgrProgram, IsA32BitConsoleProgramWithItsCatalogueAndOnlySystemImports)
   const std::vector<std::string> system = {"ADVAPI32.dll", "KERNEL32.dll", "msvcrt.dll"};
   for (const auto& dll : pe.imports) {
     bool known = false;
-    for (const auto& s : system) known = known || CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, dll.c_str(), -1, s.c_str(), -1) == CSTR_EQUAL;
+    for (const auto& s : system)
+      known = known || CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, dll.c_str(), -1, s.c_str(),
+                                      -1) == CSTR_EQUAL;
     EXPECT_TRUE(known) << dll;
   }
   auto has = [&pe](WORD type) {
-    return std::find(pe.resourceTypes.begin(), pe.resourceTypes.end(), type) != pe.resourceTypes.end();
+    return std::find(pe.resourceTypes.begin(), pe.resourceTypes.end(), type) !=
+           pe.resourceTypes.end();
   };
   EXPECT_TRUE(has(11));   // RT_MESSAGETABLE
   EXPECT_FALSE(has(24));  // RT_MANIFEST: it must run with the caller's own token
@@ -82,8 +87,9 @@ TEST(AcctmgrProgram, IsA32BitConsoleProgramWithItsCatalogueAndOnlySystemImports)
   HMODULE module = LoadLibraryExW(Exe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(module, nullptr);
   wchar_t text[256] = {};
-  const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS, module, 0xC0020037,
-                                 MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, 256, nullptr);
+  const DWORD n =
+      FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS, module,
+                     0xC0020037, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, 256, nullptr);
   EXPECT_EQ(n, 25u);
   EXPECT_STREQ(text, L"GetPolicyHanlde Failed!\r\n");
 
@@ -126,9 +132,12 @@ TEST(AcctmgrProgram, EmptyOptionValuesEndWithCode2AndTheirLine) {
     std::wstring line;
   };
   const Case cases[] = {
-      {{L"acctmgr", L"-aur", L"-u", L"-rSeBatchLogonRight"}, L"ERROR: -1073610689 A user name must follow the -u switch. Example: -uJohnDoe\r\n"},
-      {{L"acctmgr", L"-cug", L"-u"}, L"ERROR: -1073610689 A user name must follow the -u switch. Example: -uJohnDoe\r\n"},
-      {{L"acctmgr", L"-cug", L"-ubob", L"-g"}, L"ERROR: -1073610688 A group name must follow the -g switch. Example: -gUsers\r\n"},
+      {{L"acctmgr", L"-aur", L"-u", L"-rSeBatchLogonRight"},
+       L"ERROR: -1073610689 A user name must follow the -u switch. Example: -uJohnDoe\r\n"},
+      {{L"acctmgr", L"-cug", L"-u"},
+       L"ERROR: -1073610689 A user name must follow the -u switch. Example: -uJohnDoe\r\n"},
+      {{L"acctmgr", L"-cug", L"-ubob", L"-g"},
+       L"ERROR: -1073610688 A group name must follow the -g switch. Example: -gUsers\r\n"},
   };
   for (const auto& c : cases) {
     auto r = RunAcctmgr(c.args);
@@ -154,10 +163,17 @@ TEST(AcctmgrProgram, PasswordChecksWithoutAnEncodedPasswordNeedNoInstallation) {
 TEST(AcctmgrProgram, AdminCheckIgnoresFurtherWordsAndPrintsOneVerdict) {
   auto r = RunAcctmgr({L"acctmgr", L"-cuadmin", L"-x", L"more words"});
   switch (r.exitCode) {
-    case 0: EXPECT_EQ(r.out, "Administrators group is present\r\n"); break;
-    case 400: EXPECT_EQ(r.out, "Administrators group is for DENY_ONLY\r\n"); break;
-    case 401: EXPECT_EQ(r.out, "Administrators group is not present\r\n"); break;
-    default: ADD_FAILURE() << "exit code " << r.exitCode << " " << r.err;
+    case 0:
+      EXPECT_EQ(r.out, "Administrators group is present\r\n");
+      break;
+    case 400:
+      EXPECT_EQ(r.out, "Administrators group is for DENY_ONLY\r\n");
+      break;
+    case 401:
+      EXPECT_EQ(r.out, "Administrators group is not present\r\n");
+      break;
+    default:
+      ADD_FAILURE() << "exit code " << r.exitCode << " " << r.err;
   }
   EXPECT_EQ(r.err, Closing(L"acctmgr", static_cast<int>(r.exitCode)));
 }
@@ -168,7 +184,8 @@ TEST(AcctmgrProgram, GroupOptionIsRecognisedByItsFirstTwoCharacters) {
   ASSERT_FALSE(user.empty());
   auto r = RunAcctmgr({L"acctmgr", L"-cug", L"-u" + user, L"-group"});
   EXPECT_EQ(r.exitCode, 300u);
-  EXPECT_EQ(r.err, OnPipe(L"Did not find user " + user + L" in group roup\r\n") + Closing(L"acctmgr", 300));
+  EXPECT_EQ(r.err, OnPipe(L"Did not find user " + user + L" in group roup\r\n") +
+                       Closing(L"acctmgr", 300));
 }
 
 TEST(AcctmgrProgram, GroupCheckOfTheCurrentUserGivesAVerdictMatchingItsCode) {
@@ -184,7 +201,8 @@ TEST(AcctmgrProgram, GroupCheckOfTheCurrentUserGivesAVerdictMatchingItsCode) {
   ASSERT_TRUE(LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use));
   const std::wstring verdict = r.exitCode == 0 ? L"Found user " : L"Did not find user ";
   EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 300) << r.exitCode;
-  EXPECT_EQ(r.err, OnPipe(verdict + user + L" in group " + name + L"\r\n") + Closing(L"acctmgr", static_cast<int>(r.exitCode)));
+  EXPECT_EQ(r.err, OnPipe(verdict + user + L" in group " + name + L"\r\n") +
+                       Closing(L"acctmgr", static_cast<int>(r.exitCode)));
   if (wttest::RunningUnderWine()) {
     EXPECT_EQ(r.exitCode, 0u);  // the prefix's user is an administrator
   }
@@ -195,8 +213,10 @@ TEST(AcctmgrProgram, GrantsRightsToTheCurrentUser) {
   auto r = RunAcctmgr({L"acctmgr", L"-aur", L"-rSeBatchLogonRight", L"-rSeServiceLogonRight"});
   EXPECT_EQ(r.exitCode, 0u) << r.err;
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, OnPipe(L"Adding rights for " + user + L"\r\nAdding right SeBatchLogonRight\r\n"
-                          L"Adding right SeServiceLogonRight\r\n") + Closing(L"acctmgr", 0));
+  EXPECT_EQ(r.err, OnPipe(L"Adding rights for " + user +
+                          L"\r\nAdding right SeBatchLogonRight\r\n"
+                          L"Adding right SeServiceLogonRight\r\n") +
+                       Closing(L"acctmgr", 0));
 }
 
 // By its identifier (LocalService), as the example package grants it: a
@@ -223,7 +243,8 @@ TEST(AcctmgrProgram, TheVerboseVariableChangesNoOutput) {
 TEST(AcctmgrProgram, VeryLongArgumentsKeepWholeLines) {
   const std::wstring program = L"C:\\" + std::wstring(3000, L'd') + L"\\acctmgr.exe";
   const std::wstring user = L"CORP\\" + std::wstring(5000, L'u');
-  auto r = wttest::RunProcess(Exe(), JoinCommandLine({program, L"-cug", L"-u" + user, L"-gSome Group"}));
+  auto r =
+      wttest::RunProcess(Exe(), JoinCommandLine({program, L"-cug", L"-u" + user, L"-gSome Group"}));
   ASSERT_FALSE(r.timedOut);
   // Whatever the platform answers for such a user, the verdict names it whole.
   const std::string verdict = " " + Narrow(user) + " in group Some Group\r\r\n";
@@ -236,10 +257,11 @@ TEST(AcctmgrProgram, VeryLongArgumentsKeepWholeLines) {
 }
 
 TEST(AcctmgrProgram, NamesOutsideAsciiAreWrittenInTheCodePageNeverCut) {
-  const std::wstring user = L"Jos\u00e9\u7528\u6237";  // é is in the ANSI code page, the rest is not
+  const std::wstring user =
+      L"Jos\u00e9\u7528\u6237";  // é is in the ANSI code page, the rest is not
   auto r = RunAcctmgr({L"acctmgr", L"-cug", L"-u" + user, L"-gGr\u00fcppe"});
-  const std::string verdict = (r.exitCode == 0 ? "Found user " : "Did not find user ") + OnPipe(user) +
-                              " in group " + OnPipe(L"Gr\u00fcppe") + "\r\r\n";
+  const std::string verdict = (r.exitCode == 0 ? "Found user " : "Did not find user ") +
+                              OnPipe(user) + " in group " + OnPipe(L"Gr\u00fcppe") + "\r\r\n";
   EXPECT_NE(r.err.find(verdict), std::string::npos) << r.err;
   EXPECT_EQ(r.err.substr(r.err.size() - Closing(L"acctmgr", static_cast<int>(r.exitCode)).size()),
             Closing(L"acctmgr", static_cast<int>(r.exitCode)));

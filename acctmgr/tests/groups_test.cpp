@@ -13,9 +13,15 @@ std::wstring ErrorLine(DWORD code) {
   const std::wstring text = wt::SystemMessageW(code);
   return L"ERROR: " + std::to_wstring(code) + L" " + (text.empty() ? L"\r\n" : text);
 }
-std::wstring Found(const std::wstring& u, const std::wstring& g) { return L"Found user " + u + L" in group " + g + L"\r\n"; }
-std::wstring NotFound(const std::wstring& u, const std::wstring& g) { return L"Did not find user " + u + L" in group " + g + L"\r\n"; }
-std::wstring Closing(int code) { return L"acctmgr exiting with " + std::to_wstring(code) + L" exit code\r\n"; }
+std::wstring Found(const std::wstring& u, const std::wstring& g) {
+  return L"Found user " + u + L" in group " + g + L"\r\n";
+}
+std::wstring NotFound(const std::wstring& u, const std::wstring& g) {
+  return L"Did not find user " + u + L" in group " + g + L"\r\n";
+}
+std::wstring Closing(int code) {
+  return L"acctmgr exiting with " + std::to_wstring(code) + L" exit code\r\n";
+}
 
 TEST(CheckUserGroup, FindsTheUserInTheDefaultGroupUnderItsLocalName) {
   Script s;
@@ -81,10 +87,16 @@ TEST(CheckUserGroup, ParseRules) {
   };
   const Case cases[] = {
       {{L"acctmgr", L"-cug"}, 1, L""},
-      {{L"acctmgr", L"-cug", L"-u"}, 2, L"ERROR: -1073610689 A user name must follow the -u switch. Example: -uJohnDoe\r\n"},
-      {{L"acctmgr", L"-cug", L"-ubob", L"-g"}, 2, L"ERROR: -1073610688 A group name must follow the -g switch. Example: -gUsers\r\n"},
+      {{L"acctmgr", L"-cug", L"-u"},
+       2,
+       L"ERROR: -1073610689 A user name must follow the -u switch. Example: -uJohnDoe\r\n"},
+      {{L"acctmgr", L"-cug", L"-ubob", L"-g"},
+       2,
+       L"ERROR: -1073610688 A group name must follow the -g switch. Example: -gUsers\r\n"},
       // An empty group before the user stops the parse before the user is seen.
-      {{L"acctmgr", L"-cug", L"-g", L"-ubob"}, 1, L"ERROR: -1073610688 A group name must follow the -g switch. Example: -gUsers\r\n"},
+      {{L"acctmgr", L"-cug", L"-g", L"-ubob"},
+       1,
+       L"ERROR: -1073610688 A group name must follow the -g switch. Example: -gUsers\r\n"},
       {{L"acctmgr", L"-cug", L"-ubob", L"-x"}, 1, L""},
       {{L"acctmgr", L"-cug", L"-gUsers"}, 1, L""},
       {{L"acctmgr", L"-cug", L"-ubob", L"-pw"}, 1, L""},
@@ -129,8 +141,10 @@ TEST(CheckUserGroup, EachGroupListingFailureHasItsCodeAndStillAVerdict) {
   const Case cases[] = {
       {ERROR_ACCESS_DENIED, 303, ErrorLine(ERROR_ACCESS_DENIED)},
       {ERROR_MORE_DATA, 304, ErrorLine(ERROR_MORE_DATA)},
-      {NERR_InvalidComputer, 305, L"ERROR: -1073610694 NetUserGetLocalGroups failed: Invalid Computer\r\n"},
-      {NERR_UserNotFound, 306, L"ERROR: -1073610693 NetUserGetLocalGroups failed: User Not Found\r\n"},
+      {NERR_InvalidComputer, 305,
+       L"ERROR: -1073610694 NetUserGetLocalGroups failed: Invalid Computer\r\n"},
+      {NERR_UserNotFound, 306,
+       L"ERROR: -1073610693 NetUserGetLocalGroups failed: User Not Found\r\n"},
       {ERROR_NOT_ENOUGH_MEMORY, 307, ErrorLine(ERROR_NOT_ENOUGH_MEMORY)},
       {NERR_GroupNotFound, 307, ErrorLine(NERR_GroupNotFound)},
   };
@@ -182,13 +196,28 @@ TEST(CheckUserGroup, TokenDecidesOnlyForTheAdministratorsGroupAndTheCurrentUser)
     int membershipCalls;
   };
   const Case cases[] = {
-      {"defaulted group, current user, member", {L"acctmgr", L"-cug", L"-uHOST\\alice"}, TRUE, true, 0, 1},
-      {"named administrators any case", {L"acctmgr", L"-cug", L"-uhost\\ALICE", L"-gadministrators"}, TRUE, true, 0, 1},
+      {"defaulted group, current user, member",
+       {L"acctmgr", L"-cug", L"-uHOST\\alice"},
+       TRUE,
+       true,
+       0,
+       1},
+      {"named administrators any case",
+       {L"acctmgr", L"-cug", L"-uhost\\ALICE", L"-gadministrators"},
+       TRUE,
+       true,
+       0,
+       1},
       {"token says no", {L"acctmgr", L"-cug", L"-uHOST\\alice"}, FALSE, true, 300, 1},
       {"membership call fails", {L"acctmgr", L"-cug", L"-uHOST\\alice"}, TRUE, false, 300, 1},
       {"another user", {L"acctmgr", L"-cug", L"-uHOST\\bob"}, TRUE, true, 300, 0},
       {"bare name of the current user", {L"acctmgr", L"-cug", L"-ualice"}, TRUE, true, 300, 0},
-      {"another group", {L"acctmgr", L"-cug", L"-uHOST\\alice", L"-gPower Users"}, TRUE, true, 300, 0},
+      {"another group",
+       {L"acctmgr", L"-cug", L"-uHOST\\alice", L"-gPower Users"},
+       TRUE,
+       true,
+       300,
+       0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -208,7 +237,8 @@ TEST(CheckUserGroup, NamedAdministratorsGroupBuildsItsIdentifierForTheToken) {
   s.localGroupsStatus = ERROR_NO_SUCH_DOMAIN;
   s.allocateSidError = ERROR_NOT_ENOUGH_MEMORY;
   EXPECT_EQ(RunAcctmgr(s, {L"acctmgr", L"-cug", L"-uHOST\\alice", L"-gAdministrators"}), 300);
-  EXPECT_EQ(s.err, ErrorLine(ERROR_NOT_ENOUGH_MEMORY) + NotFound(L"HOST\\alice", L"Administrators") + Closing(300));
+  EXPECT_EQ(s.err, ErrorLine(ERROR_NOT_ENOUGH_MEMORY) +
+                       NotFound(L"HOST\\alice", L"Administrators") + Closing(300));
   EXPECT_EQ(s.checkMembershipCalls, 0);
 }
 

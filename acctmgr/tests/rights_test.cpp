@@ -18,7 +18,9 @@ std::wstring ErrorLine(DWORD code) {
 
 TEST(AddUserRights, GrantsAllRightsInOneCallToTheNamedAccount) {
   Script s;
-  EXPECT_EQ(RunAcctmgr(s, {L"acctmgr", L"-aur", L"-uDOM\\svc", L"-rSeBatchLogonRight", L"-rSeTcbPrivilege"}), 0);
+  EXPECT_EQ(RunAcctmgr(s, {L"acctmgr", L"-aur", L"-uDOM\\svc", L"-rSeBatchLogonRight",
+                           L"-rSeTcbPrivilege"}),
+            0);
   EXPECT_EQ(s.lookedUpName, L"DOM\\svc");
   EXPECT_EQ(s.openPolicyAccess, 0x810u);
   EXPECT_EQ(s.addRightsCalls, 1);
@@ -27,7 +29,8 @@ TEST(AddUserRights, GrantsAllRightsInOneCallToTheNamedAccount) {
   EXPECT_EQ(s.err,
             L"Adding rights for DOM\\svc\r\n"
             L"Adding right SeBatchLogonRight\r\n"
-            L"Adding right SeTcbPrivilege\r\n" + kClosing0);
+            L"Adding right SeTcbPrivilege\r\n" +
+                kClosing0);
   EXPECT_EQ(s.out, L"");
   EXPECT_TRUE(s.Balanced());
 }
@@ -67,11 +70,13 @@ TEST(AddUserRights, NoRightsGivenEndsWithCode2AfterTheProgressLine) {
 
 TEST(AddUserRights, AnEmptyRightGrantsNothingEvenAfterValidOnes) {
   Script s;
-  EXPECT_EQ(RunAcctmgr(s, {L"acctmgr", L"-aur", L"-rSeBatchLogonRight", L"-r", L"-rSeTcbPrivilege"}), 2);
+  EXPECT_EQ(
+      RunAcctmgr(s, {L"acctmgr", L"-aur", L"-rSeBatchLogonRight", L"-r", L"-rSeTcbPrivilege"}), 2);
   EXPECT_EQ(s.err,
             L"Adding rights for HOST\\alice\r\n"
             L"Adding right SeBatchLogonRight\r\n"
-            L"ERROR: -1073610686 A rights name must follow the -r switch. Example: -rSeBatchLogonRight\r\n"
+            L"ERROR: -1073610686 A rights name must follow the -r switch. Example: "
+            L"-rSeBatchLogonRight\r\n"
             L"acctmgr exiting with 2 exit code\r\n");
   EXPECT_EQ(s.addRightsCalls, 0);
   EXPECT_TRUE(s.Balanced());
@@ -107,12 +112,13 @@ TEST(AddUserRights, FailuresMapToTheirCodesAndLines) {
        ErrorLine(ERROR_NONE_MAPPED) + L"ERROR: -1073610698 GetSid Failed!\r\n", true},
       {"no memory for the identifier", [](Script& s) { s.failAllocCall = 1; }, 106,
        ErrorLine(ERROR_NOT_ENOUGH_MEMORY) + L"ERROR: -1073610698 GetSid Failed!\r\n", true},
-      {"policy refused", [](Script& s) { s.openPolicyStatus = static_cast<NTSTATUS>(0xC0000022); }, 104,
-       ErrorLine(ERROR_ACCESS_DENIED) + L"ERROR: -1073610697 GetPolicyHanlde Failed!\r\n", true},
+      {"policy refused", [](Script& s) { s.openPolicyStatus = static_cast<NTSTATUS>(0xC0000022); },
+       104, ErrorLine(ERROR_ACCESS_DENIED) + L"ERROR: -1073610697 GetPolicyHanlde Failed!\r\n",
+       true},
       {"no memory for the rights", [](Script& s) { s.failAllocCall = 2; }, 105,
        ErrorLine(ERROR_NOT_ENOUGH_MEMORY), true},
-      {"grant refused", [](Script& s) { s.addRightsStatus = static_cast<NTSTATUS>(0xC0000060); }, 102,
-       L"Adding right SeBatchLogonRight\r\n" + ErrorLine(ERROR_NO_SUCH_PRIVILEGE), true},
+      {"grant refused", [](Script& s) { s.addRightsStatus = static_cast<NTSTATUS>(0xC0000060); },
+       102, L"Adding right SeBatchLogonRight\r\n" + ErrorLine(ERROR_NO_SUCH_PRIVILEGE), true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

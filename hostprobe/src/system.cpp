@@ -84,8 +84,8 @@ jint RegisterEnvironmentChange(const Platform& p) {
   // from 1 means a broadcast that stores no answer is not taken for handled.
   DWORD_PTR answer = 1;
   static const char kEnvironment[] = "Environment";
-  p.SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0,
-                        reinterpret_cast<LPARAM>(kEnvironment), SMTO_ABORTIFHUNG, 1000, &answer);
+  p.SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(kEnvironment),
+                        SMTO_ABORTIFHUNG, 1000, &answer);
   return answer == 0 ? 1 : 0;
 }
 

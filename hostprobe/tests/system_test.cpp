@@ -100,7 +100,8 @@ TEST(UnregisterFont, ResultOfTheRemovalAndAlwaysTheBroadcast) {
   {
     FakePlatform f;  // never registered: first removal fails, result 1
     wttest::JniHost host;
-    EXPECT_EQ(hostprobe::UnregisterFont(f.table(), host.env(), host.NewJavaString(L"C:\\f.ttf")), 1);
+    EXPECT_EQ(hostprobe::UnregisterFont(f.table(), host.env(), host.NewJavaString(L"C:\\f.ttf")),
+              1);
     EXPECT_EQ(f.Count("RemoveFontResourceW"), 1);
     EXPECT_EQ(f.posted, std::vector<std::string>{kFontChangePost});
   }
@@ -108,7 +109,8 @@ TEST(UnregisterFont, ResultOfTheRemovalAndAlwaysTheBroadcast) {
     FakePlatform f;
     f.removalAlwaysSucceeds = true;
     wttest::JniHost host;
-    EXPECT_EQ(hostprobe::UnregisterFont(f.table(), host.env(), host.NewJavaString(L"C:\\f.ttf")), 0);
+    EXPECT_EQ(hostprobe::UnregisterFont(f.table(), host.env(), host.NewJavaString(L"C:\\f.ttf")),
+              0);
     EXPECT_EQ(f.posted, std::vector<std::string>{kFontChangePost});
   }
 }
@@ -163,7 +165,8 @@ TEST(SystemShutdown, EachFailingStepWritesItsWarningAndStops) {
          f.adjustError = ERROR_INVALID_HANDLE;
        },
        "WARNING: AdjustTokenPrivileges=failed", 0, 1},
-      {"exit", [](FakePlatform& f) { f.exitResult = FALSE; }, "WARNING: ExitWindowsEx=failed", 1, 1},
+      {"exit", [](FakePlatform& f) { f.exitResult = FALSE; }, "WARNING: ExitWindowsEx=failed", 1,
+       1},
   };
   for (const Case& c : cases) {
     FakePlatform f;

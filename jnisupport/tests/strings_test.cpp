@@ -33,10 +33,12 @@ TEST_P(JStringToWideTest, CopiesTextUpToTheFirstZeroAndHandsCharactersBack) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, JStringToWideTest,
-    testing::Values(ToWideCase{"Empty", L"", L""}, ToWideCase{"Ascii", L"C:\\x\\y.txt", L"C:\\x\\y.txt"},
+    testing::Values(ToWideCase{"Empty", L"", L""},
+                    ToWideCase{"Ascii", L"C:\\x\\y.txt", L"C:\\x\\y.txt"},
                     ToWideCase{"EmbeddedZero", std::wstring(L"ab\0cd", 5), L"ab"},
                     ToWideCase{"LeadingZero", std::wstring(L"\0x", 2), L""},
-                    ToWideCase{"NonAscii", L"C:\\Gr\u00fc\u00dfe\\\u65e5\u672c\\\U0001F600", L"C:\\Gr\u00fc\u00dfe\\\u65e5\u672c\\\U0001F600"},
+                    ToWideCase{"NonAscii", L"C:\\Gr\u00fc\u00dfe\\\u65e5\u672c\\\U0001F600",
+                               L"C:\\Gr\u00fc\u00dfe\\\u65e5\u672c\\\U0001F600"},
                     ToWideCase{"Long", std::wstring(40000, L'x'), std::wstring(40000, L'x')}),
     [](const testing::TestParamInfo<ToWideCase>& info) { return info.param.name; });
 
